@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Velloran needs, only when some are missing.
+# Usage: scripts/install-deps.sh [build] [gui] [windows] [screenshots]
+#   build        compiler, CMake, Ninja, GoogleTest (always included)
+#   gui          Qt 6 Widgets and a CJK font for the dialog
+#   windows      the mingw-w64 cross compilers and Wine
+#   screenshots  Xvfb and ImageMagick, for pictures of the dialog
+set -euo pipefail
+
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev python3)
+for group in "$@"; do
+  case "$group" in
+    build) ;;
+    gui) packages+=(qt6-base-dev libgl-dev fonts-wqy-microhei) ;;
+    windows) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 zip) ;;
+    screenshots) packages+=(xvfb xauth imagemagick) ;;
+    *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,209 @@
+// Documented Win32 behaviour of events, threads, waits, critical sections,
+// the tick count and the last error, checked on the platform layer.
+#include "win32_base.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+DWORD Elapsed(DWORD start) { return GetTickCount() - start; }
+
+TEST(Events, ManualResetStaysSignalledUntilReset) {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(event, nullptr);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+  ASSERT_TRUE(SetEvent(event));
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+  ASSERT_TRUE(ResetEvent(event));
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+  EXPECT_TRUE(CloseHandle(event));
+}
+
+TEST(Events, AutoResetReleasesOneWait) {
+  HANDLE event = CreateEventA(nullptr, FALSE, TRUE, nullptr);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+  CloseHandle(event);
+}
+
+TEST(Events, WaitTimesOutAfterItsTimeAndWakesOnSet) {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD start = GetTickCount();
+  EXPECT_EQ(WaitForSingleObject(event, 150), WAIT_TIMEOUT);
+  DWORD waited = Elapsed(start);
+  EXPECT_GE(waited, 140u);
+  EXPECT_LT(waited, 2000u);
+
+  std::thread setter([event] {
+    Sleep(50);
+    SetEvent(event);
+  });
+  start = GetTickCount();
+  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+  EXPECT_LT(Elapsed(start), 2000u);
+  setter.join();
+  CloseHandle(event);
+}
+
+TEST(Handles, ClosedAndUnknownHandlesAreRefused) {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(CloseHandle(event));
+  SetLastError(0);
+  EXPECT_FALSE(CloseHandle(event));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(SetEvent(event));
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+  EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+  EXPECT_FALSE(CloseHandle(nullptr));
+  int not_a_handle = 0;
+  EXPECT_FALSE(SetEvent(&not_a_handle));
+}
+
+TEST(Handles, CloseWhileAnotherThreadWaitsIsSafe) {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<DWORD> result{12345};
+  std::thread waiter([&] { result = WaitForSingleObject(event, 300); });
+  Sleep(50);
+  CloseHandle(event);
+  waiter.join();
+  EXPECT_EQ(result.load(), WAIT_TIMEOUT);
+}
+
+TEST(LastError, IsPerThread) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  std::thread other([] {
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+  });
+  other.join();
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST(Time, SleepAndTickCountAgree) {
+  DWORD start = GetTickCount();
+  Sleep(120);
+  DWORD slept = Elapsed(start);
+  EXPECT_GE(slept, 115u);
+  EXPECT_LT(slept, 2000u);
+  ULONGLONG first = GetTickCount64();
+  ULONGLONG second = GetTickCount64();
+  EXPECT_LE(first, second);  // monotonic, never backwards
+}
+
+unsigned __stdcall ReturnArgument(void *arg) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(arg)); }
+
+unsigned __stdcall EndThroughEndthreadex(void *arg) {
+  auto *flag = static_cast<std::atomic<bool> *>(arg);
+  struct SetOnUnwind {
+    std::atomic<bool> *flag;
+    ~SetOnUnwind() { *flag = true; }
+  } guard{flag};
+  _endthreadex(77);
+}
+
+unsigned __stdcall WaitForEvent(void *arg) {
+  WaitForSingleObject(static_cast<HANDLE>(arg), INFINITE);
+  return 5;
+}
+
+TEST(Threads, HandleIsSignalledWithTheExitCode) {
+  unsigned id = 0;
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ReturnArgument, reinterpret_cast<void *>(42), 0, &id));
+  ASSERT_NE(thread, nullptr);
+  EXPECT_NE(id, 0u);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, 42u);
+  EXPECT_TRUE(TerminateThread(thread, 0));  // already ended: nothing to do
+  CloseHandle(thread);
+}
+
+TEST(Threads, EndthreadexUnwindsAndSetsTheCode) {
+  std::atomic<bool> unwound{false};
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, EndThroughEndthreadex, &unwound, 0, nullptr));
+  ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  EXPECT_TRUE(unwound);
+  DWORD code = 0;
+  GetExitCodeThread(thread, &code);
+  EXPECT_EQ(code, 77u);
+  CloseHandle(thread);
+}
+
+TEST(Threads, SuspendedThreadRunsOnlyAfterResume) {
+  HANDLE go = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WaitForEvent, go, CREATE_SUSPENDED, nullptr));
+  EXPECT_EQ(WaitForSingleObject(thread, 100), WAIT_TIMEOUT);
+  DWORD code = 0;
+  GetExitCodeThread(thread, &code);
+  EXPECT_EQ(code, STILL_ACTIVE);
+  EXPECT_EQ(ResumeThread(thread), 1u);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(ResumeThread(thread), 0u);
+  CloseHandle(thread);
+  CloseHandle(go);
+}
+
+TEST(Threads, RunningThreadCannotBeTerminatedButCanBeWaitedAfterClose) {
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WaitForEvent, stop, 0, nullptr));
+  SetLastError(0);
+  EXPECT_FALSE(TerminateThread(thread, 0));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+  EXPECT_EQ(WaitForSingleObject(thread, 50), WAIT_TIMEOUT);
+  SetEvent(stop);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  CloseHandle(stop);
+}
+
+TEST(Threads, IdlePriorityIsAccepted) {
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WaitForEvent, stop, 0, nullptr));
+  EXPECT_TRUE(SetThreadPriority(thread, THREAD_PRIORITY_IDLE));
+  EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_IDLE);
+  SetEvent(stop);
+  WaitForSingleObject(thread, 5000);
+  CloseHandle(thread);
+  CloseHandle(stop);
+}
+
+TEST(CriticalSections, ExcludeOtherThreadsAndAreRecursive) {
+  CRITICAL_SECTION cs;
+  InitializeCriticalSection(&cs);
+  EnterCriticalSection(&cs);
+  EnterCriticalSection(&cs);  // recursive on the owning thread
+  std::atomic<bool> other_got_it{true};
+  std::thread other([&] { other_got_it = TryEnterCriticalSection(&cs) != FALSE; });
+  other.join();
+  EXPECT_FALSE(other_got_it);
+  LeaveCriticalSection(&cs);
+  LeaveCriticalSection(&cs);
+
+  int counter = 0;
+  auto work = [&] {
+    for (int i = 0; i < 20000; ++i) {
+      EnterCriticalSection(&cs);
+      ++counter;
+      LeaveCriticalSection(&cs);
+    }
+  };
+  std::thread a(work), b(work);
+  a.join();
+  b.join();
+  EXPECT_EQ(counter, 40000);
+  DeleteCriticalSection(&cs);
+}
+
+TEST(Format, WsprintfFormatsPortNames) {
+  char name[64];
+  EXPECT_EQ(wsprintfA(name, "\\\\.\\COM%d", 1024), 11);
+  EXPECT_STREQ(name, "\\\\.\\COM1024");
+}
+
+}  // namespace
