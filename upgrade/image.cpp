@@ -1,0 +1,125 @@
+#include "image.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "exchange.h"
+#include "frame.h"
+
+namespace {
+
+using velloran::ImageLoadResult;
+
+constexpr const char *kMissing = "固件文件不存在！退出！";
+constexpr const char *kUnreadable = "固件文件无法打开！退出！";
+constexpr const char *kEmpty = "固件文件为空！退出！";
+constexpr const char *kTooShort = "固件文件不足8字节，缺少文件头！退出！";
+constexpr const char *kShortRead = "固件文件读取不完整！退出！";
+constexpr const char *kTooLarge = "固件文件过大！退出！";
+constexpr const char *kNoMemory = "内存不足，无法载入固件文件！退出！";
+
+// Closes the file on every way out.
+struct FileCloser {
+  void operator()(std::FILE *file) const { std::fclose(file); }
+};
+
+ImageLoadResult Failure(const char *text) {
+  ImageLoadResult result;
+  result.error = text;
+  return result;
+}
+
+}  // namespace
+
+ImageLoadResult LoadImageFile(const std::string &path) {
+  errno = 0;
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    return Failure(errno == ENOENT ? kMissing : kUnreadable);
+  }
+  // Some things open but do not read (a folder, for one); find out before
+  // their size, which may be meaningless, is believed.
+  if (std::fgetc(file.get()) == EOF) {
+    return Failure(std::ferror(file.get()) ? kUnreadable : kEmpty);
+  }
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+    return Failure(kUnreadable);
+  }
+  const long end = std::ftell(file.get());
+  if (end < 0) {
+    return Failure(kTooLarge);
+  }
+  const auto size = static_cast<unsigned long long>(end);
+  if (size > std::numeric_limits<uint32_t>::max() || size >= std::numeric_limits<size_t>::max()) {
+    return Failure(kTooLarge);
+  }
+  if (size < velloran::kImageHeaderSize) {
+    return Failure(kTooShort);
+  }
+  velloran::LoadedImage image;
+  image.buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size) + 1]);
+  if (!image.buffer) {
+    return Failure(kNoMemory);
+  }
+  image.size = static_cast<uint32_t>(size);
+  std::rewind(file.get());
+  if (std::fread(image.buffer.get(), 1, image.size, file.get()) != image.size) {
+    return Failure(kShortRead);
+  }
+  image.buffer[image.size] = 0;
+  ImageLoadResult result;
+  result.image = std::move(image);
+  return result;
+}
+
+namespace velloran {
+
+ImageHeader DescrambleImageHeader(const LoadedImage &image) {
+  ImageHeader header;
+  for (uint32_t i = 0; i < kImageHeaderSize; ++i) {
+    header.bytes[i] = static_cast<uint8_t>(image.buffer[i] ^ kImageKey[i]);
+  }
+  g_VersionBytes[0] = header.bytes[0];
+  g_VersionBytes[1] = header.bytes[1];
+  return header;
+}
+
+uint32_t FullPacketCount(uint32_t fileSize, uint32_t packetSize) {
+  return packetSize == 0 ? 0 : fileSize / packetSize;
+}
+
+uint32_t RemainderLength(uint32_t fileSize, uint32_t packetSize) {
+  return packetSize == 0 ? 0 : fileSize % packetSize;
+}
+
+uint32_t PacketCount(uint32_t fileSize, uint32_t packetSize) {
+  return FullPacketCount(fileSize, packetSize) + (RemainderLength(fileSize, packetSize) > 0 ? 1 : 0);
+}
+
+uint8_t PacketStreamByte(const LoadedImage &image, uint32_t position) {
+  // Widened: position + 8 must not wrap for positions near 4 GiB.
+  const uint64_t fileOffset = uint64_t{position} + kImageHeaderSize;
+  return fileOffset < image.size ? image.buffer[fileOffset] : 0;
+}
+
+bool CutPacket(const LoadedImage &image, uint32_t index, uint32_t packetSize) {
+  if (PacketSizeRefusal(packetSize) != nullptr || index >= PacketCount(image.size, packetSize)) {
+    return false;
+  }
+  const uint64_t start = uint64_t{index} * packetSize;
+  // Stream bytes that come from the file; the rest of the packet is zeros.
+  const uint64_t dataLength = image.size > kImageHeaderSize ? image.size - kImageHeaderSize : 0;
+  const uint64_t fromFile = start < dataLength ? std::min<uint64_t>(packetSize, dataLength - start) : 0;
+  std::memset(g_PacketData, 0, packetSize);
+  if (fromFile > 0) {
+    std::memcpy(g_PacketData, image.data() + start, static_cast<size_t>(fromFile));
+  }
+  g_nPacketLen = static_cast<int>(packetSize);
+  return true;
+}
+
+}  // namespace velloran
