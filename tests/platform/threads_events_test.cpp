@@ -1,5 +1,6 @@
 // Documented Win32 behaviour of events, threads, waits, critical sections,
-// the tick count and the last error, checked on the platform layer.
+// the tick count and the last error. The same cases run against the POSIX
+// platform layer and, in the Windows build, against the system itself.
 #include "win32_base.h"
 
 #include <gtest/gtest.h>
@@ -50,19 +51,6 @@ TEST(Events, WaitTimesOutAfterItsTimeAndWakesOnSet) {
   CloseHandle(event);
 }
 
-TEST(Handles, ClosedAndUnknownHandlesAreRefused) {
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ASSERT_TRUE(CloseHandle(event));
-  SetLastError(0);
-  EXPECT_FALSE(CloseHandle(event));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetEvent(event));
-  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
-  EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
-  EXPECT_FALSE(CloseHandle(nullptr));
-  int not_a_handle = 0;
-  EXPECT_FALSE(SetEvent(&not_a_handle));
-}
 
 TEST(Handles, CloseWhileAnotherThreadWaitsIsSafe) {
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -75,36 +63,42 @@ TEST(Handles, CloseWhileAnotherThreadWaitsIsSafe) {
 }
 
 TEST(LastError, IsPerThread) {
-  SetLastError(ERROR_ACCESS_DENIED);
-  std::thread other([] {
-    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+  // Each side sets its own code while the other one holds a different one.
+  HANDLE other_set = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE main_set = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD seen_by_other = 0;
+  std::thread other([&] {
     SetLastError(ERROR_FILE_NOT_FOUND);
+    SetEvent(other_set);
+    WaitForSingleObject(main_set, 5000);
+    seen_by_other = GetLastError();
   });
+  WaitForSingleObject(other_set, 5000);
+  SetLastError(ERROR_ACCESS_DENIED);
+  SetEvent(main_set);
+  DWORD seen_by_main = GetLastError();
   other.join();
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(seen_by_main, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(seen_by_other, ERROR_FILE_NOT_FOUND);
+  CloseHandle(other_set);
+  CloseHandle(main_set);
 }
 
 TEST(Time, SleepAndTickCountAgree) {
   DWORD start = GetTickCount();
   Sleep(120);
   DWORD slept = Elapsed(start);
-  EXPECT_GE(slept, 115u);
+  EXPECT_GE(slept, 100u);  // the tick count may advance in steps of 10-16 ms
   EXPECT_LT(slept, 2000u);
   ULONGLONG first = GetTickCount64();
   ULONGLONG second = GetTickCount64();
   EXPECT_LE(first, second);  // monotonic, never backwards
 }
 
+unsigned __stdcall EndThroughEndthreadex(void *) { _endthreadex(77); }
+
 unsigned __stdcall ReturnArgument(void *arg) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(arg)); }
 
-unsigned __stdcall EndThroughEndthreadex(void *arg) {
-  auto *flag = static_cast<std::atomic<bool> *>(arg);
-  struct SetOnUnwind {
-    std::atomic<bool> *flag;
-    ~SetOnUnwind() { *flag = true; }
-  } guard{flag};
-  _endthreadex(77);
-}
 
 unsigned __stdcall WaitForEvent(void *arg) {
   WaitForSingleObject(static_cast<HANDLE>(arg), INFINITE);
@@ -120,15 +114,13 @@ TEST(Threads, HandleIsSignalledWithTheExitCode) {
   DWORD code = 0;
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, 42u);
-  EXPECT_TRUE(TerminateThread(thread, 0));  // already ended: nothing to do
   CloseHandle(thread);
 }
 
-TEST(Threads, EndthreadexUnwindsAndSetsTheCode) {
-  std::atomic<bool> unwound{false};
-  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, EndThroughEndthreadex, &unwound, 0, nullptr));
+
+TEST(Threads, EndthreadexSetsTheExitCode) {
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, EndThroughEndthreadex, nullptr, 0, nullptr));
   ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-  EXPECT_TRUE(unwound);
   DWORD code = 0;
   GetExitCodeThread(thread, &code);
   EXPECT_EQ(code, 77u);
@@ -149,18 +141,6 @@ TEST(Threads, SuspendedThreadRunsOnlyAfterResume) {
   CloseHandle(go);
 }
 
-TEST(Threads, RunningThreadCannotBeTerminatedButCanBeWaitedAfterClose) {
-  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WaitForEvent, stop, 0, nullptr));
-  SetLastError(0);
-  EXPECT_FALSE(TerminateThread(thread, 0));
-  EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
-  EXPECT_EQ(WaitForSingleObject(thread, 50), WAIT_TIMEOUT);
-  SetEvent(stop);
-  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  CloseHandle(stop);
-}
 
 TEST(Threads, IdlePriorityIsAccepted) {
   HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
