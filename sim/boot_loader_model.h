@@ -30,6 +30,33 @@ struct ReplyFault {
   std::vector<size_t> splitPoints;     // cut the reply before these offsets
   std::chrono::milliseconds pieceGap{0};  // pause between the pieces
   std::chrono::milliseconds delay{0};  // pause before the reply
+
+  static ReplyFault Status(uint8_t status) {
+    ReplyFault fault;
+    fault.status = status;
+    return fault;
+  }
+  static ReplyFault CorruptChecksum() {
+    ReplyFault fault;
+    fault.corruptChecksum = true;
+    return fault;
+  }
+  static ReplyFault NoReply() {
+    ReplyFault fault;
+    fault.noReply = true;
+    return fault;
+  }
+  static ReplyFault Split(std::vector<size_t> points, std::chrono::milliseconds gap) {
+    ReplyFault fault;
+    fault.splitPoints = std::move(points);
+    fault.pieceGap = gap;
+    return fault;
+  }
+  static ReplyFault Delay(std::chrono::milliseconds delay) {
+    ReplyFault fault;
+    fault.delay = delay;
+    return fault;
+  }
 };
 
 // One reply as a transport should deliver it: wait delay, then send bytes,
