@@ -1,0 +1,161 @@
+// Reply judging, status lines and the packet phase shared by the USB and
+// serial procedures.
+#include "upgrade_steps.h"
+
+#include <cstdio>
+
+#include "app_values.h"
+#include "exchange.h"
+#include "status_report.h"
+#include "upgrade_texts.h"
+#include "win32_base.h"
+
+namespace velloran {
+namespace {
+
+uint8_t CommandOf(ControlStep step) {
+  switch (step) {
+    case ControlStep::kSwitchToBoot: return CMD_ENTER_BOOT;
+    case ControlStep::kCheckVersion: return CMD_VERSION;
+    case ControlStep::kEraseFlash: return CMD_ERASE;
+  }
+  return 0;
+}
+
+// The value of a step's failure lines once the printer has answered.
+int FailureCode(ControlStep step) {
+  switch (step) {
+    case ControlStep::kSwitchToBoot: return 0;
+    case ControlStep::kCheckVersion: return 20;
+    case ControlStep::kEraseFlash: return 240;
+  }
+  return 0;
+}
+
+void Send(const StatusLine &line) {
+  if (line.text != nullptr) SendUpgradeStatus(line.text, line.code);
+}
+
+}  // namespace
+
+StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome) {
+  const int code = FailureCode(step);
+  switch (outcome) {
+    case ReplyOutcome::kNoReply: return {text::kNoReplyEnd, 0};
+    case ReplyOutcome::kCorrupt: return {text::kReplyChecksumExit, code};
+    case ReplyOutcome::kCrcError: return {text::kCrcErrorExit, code};
+    case ReplyOutcome::kFlashError: return {text::kFlashErrorExit, code};
+    case ReplyOutcome::kVersionMismatch: return {text::kVersionMismatch, code};
+    case ReplyOutcome::kOtherFault: return {text::kOtherFaultExit, code};
+    case ReplyOutcome::kSuccess: break;
+  }
+  switch (step) {
+    case ControlStep::kSwitchToBoot: return {text::kBootEntered, 100};
+    case ControlStep::kCheckVersion: return {text::kVersionMatch, 100};
+    case ControlStep::kEraseFlash: return {text::kEraseDone, 300};
+  }
+  return {nullptr, 0};
+}
+
+bool ReportControlStep(ControlStep step) {
+  const ReplyOutcome outcome = JudgeReceivedReply(CommandOf(step));
+  if (outcome == ReplyOutcome::kSuccess && step == ControlStep::kSwitchToBoot) {
+    const uint32_t size = PacketSizeFromBootReply(g_RxFrame);
+    if (const char *refusal = PacketSizeRefusal(size)) {
+      SendUpgradeStatus(refusal, 0);
+      return false;
+    }
+    g_nPacketSize = size;
+  }
+  const bool pause = (outcome == ReplyOutcome::kSuccess && step != ControlStep::kSwitchToBoot) ||
+                     (outcome == ReplyOutcome::kVersionMismatch && step == ControlStep::kCheckVersion);
+  if (pause) Sleep(100);
+  Send(ControlStepLine(step, outcome));
+  return outcome == ReplyOutcome::kSuccess;
+}
+
+bool BootReplyAnnouncesUnusableSize() {
+  return JudgeReceivedReply(CMD_ENTER_BOOT) == ReplyOutcome::kSuccess &&
+         PacketSizeRefusal(PacketSizeFromBootReply(g_RxFrame)) != nullptr;
+}
+
+std::string PacketSentLine(uint32_t number) {
+  char line[64];
+  std::snprintf(line, sizeof line, text::kPacketSentFormat, number);
+  return line;
+}
+
+int PacketProgress(uint32_t index, uint32_t full) {
+  return static_cast<int>(uint64_t{index} * 100 / (uint64_t{full} + 1));
+}
+
+StatusLine PacketFailureLine(ReplyOutcome outcome, bool remainder, int progress) {
+  switch (outcome) {
+    case ReplyOutcome::kNoReply: return {text::kFirmwareFault, progress};
+    case ReplyOutcome::kCorrupt: return {text::kTransferError, progress};
+    case ReplyOutcome::kCrcError:
+      return {remainder ? text::kCrcErrorEnd : text::kPacketCrcFault, progress};
+    case ReplyOutcome::kFlashError: return {text::kFlashErrorEnd, progress};
+    default: return {text::kOtherFaultEnd, progress};
+  }
+}
+
+StatusLine FinishLine(ReplyOutcome outcome) {
+  switch (outcome) {
+    case ReplyOutcome::kNoReply: return {nullptr, 0};
+    case ReplyOutcome::kSuccess: return {text::kUpgradeDone, 200};
+    case ReplyOutcome::kCorrupt: return {text::kTransferError, 300};
+    case ReplyOutcome::kCrcError: return {text::kCrcErrorEnd, 300};
+    case ReplyOutcome::kFlashError: return {text::kFlashErrorEnd, 300};
+    default: return {text::kOtherFaultEnd, 300};
+  }
+}
+
+bool SendImagePackets(const LoadedImage &image, const PacketLink &link) {
+  const uint32_t size = g_nPacketSize;
+  const uint32_t full = FullPacketCount(image.size, size);
+  const bool hasRemainder = RemainderLength(image.size, size) != 0;
+  int progress = 0;
+  for (uint32_t index = 0; index < full + (hasRemainder ? 1 : 0); ++index) {
+    const bool remainder = index == full;
+    ResetExchange();
+    Sleep(link.pauseBeforeFrame);
+    SetDataFrameHead();
+    if (!CutPacket(image, index, size)) {
+      Send(PacketFailureLine(ReplyOutcome::kNoReply, remainder, progress));
+      return false;
+    }
+    g_nRxLen = ReplyLength(CMD_DATA);
+    link.sendDataFrame();
+    const ReplyOutcome outcome = JudgeReceivedReply(CMD_DATA);
+    if (outcome != ReplyOutcome::kSuccess) {
+      Send(PacketFailureLine(outcome, remainder, progress));
+      return false;
+    }
+    progress = remainder ? 100 : PacketProgress(index, full);
+    SendUpgradeStatus(PacketSentLine(index + 1), progress);
+    ResetExchange();
+  }
+  return true;
+}
+
+bool ReportFinish() {
+  const ReplyOutcome outcome = JudgeReceivedReply(CMD_FINISH);
+  Send(FinishLine(outcome));
+  if (outcome != ReplyOutcome::kSuccess) return false;
+  Sleep(100);
+  UpgradeMessageBox(text::kBoxUpgradeComplete);
+  return true;
+}
+
+bool LoadUpgradeImage(LoadedImage &image) {
+  ImageLoadResult loaded = LoadImageFile(g_strImagePath.Get());
+  if (!loaded.ok()) {
+    SendUpgradeStatus(loaded.error, 0);
+    return false;
+  }
+  image = std::move(loaded.image);
+  return true;
+}
+
+}  // namespace velloran

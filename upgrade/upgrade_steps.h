@@ -1,0 +1,64 @@
+// What the USB and serial procedures share: judging a reply as the step
+// tables give it, the status line of each outcome, the packet phase and the
+// finish. Only the link under them differs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frame.h"
+#include "image.h"
+
+namespace velloran {
+
+enum class ControlStep { kSwitchToBoot, kCheckVersion, kEraseFlash };
+
+struct StatusLine {
+  const char *text;  // nullptr: no line
+  int code;
+};
+
+// The line that a control step sends for an outcome.
+StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome);
+
+// Judges the reply that the exchange state holds for a control step and sends
+// its status line (100 ms later where the step table says so). A boot switch
+// that succeeds takes the packet size from the reply; one that announces a
+// size no data frame can carry fails with its own line. Returns success.
+bool ReportControlStep(ControlStep step);
+
+// True when the exchange state holds a boot reply with status 6 whose packet
+// size no data frame can carry (0 or above 512).
+bool BootReplyAnnouncesUnusableSize();
+
+// Status line of a packet that was stored: "第" number "包数据发送成功！".
+std::string PacketSentLine(uint32_t number);
+
+// Progress value after full packet index (from 0) of full packets.
+int PacketProgress(uint32_t index, uint32_t full);
+
+// The line of a packet that failed, with the progress value reached so far.
+StatusLine PacketFailureLine(ReplyOutcome outcome, bool remainder, int progress);
+
+// The line of the finish frame's outcome (text nullptr for no reply).
+StatusLine FinishLine(ReplyOutcome outcome);
+
+// A link that sends data frames and collects their 9-byte replies.
+struct PacketLink {
+  uint32_t pauseBeforeFrame;  // ms
+  void (*sendDataFrame)();    // sends the data frame; sets g_bRxReady
+};
+
+// Sends every packet of the image, each after the link's pause, and reports
+// each outcome. Returns false after the first failure (its line sent).
+bool SendImagePackets(const LoadedImage &image, const PacketLink &link);
+
+// Judges the reply to CMD_FINISH and reports it; on success also waits 100 ms
+// and raises the closing message box. Returns whether the upgrade completed.
+bool ReportFinish();
+
+// Loads the image named by the process-wide path, read once; on failure
+// sends the reason as a status line and returns false.
+bool LoadUpgradeImage(LoadedImage &image);
+
+}  // namespace velloran
