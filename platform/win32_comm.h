@@ -13,14 +13,22 @@
 // CreateFile access, sharing, disposition and attributes.
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
+#define GENERIC_ALL 0x10000000u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
 #define CREATE_NEW 1u
 #define CREATE_ALWAYS 2u
 #define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
+#define TRUNCATE_EXISTING 5u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define FILE_FLAG_OVERLAPPED 0x40000000u
+
+// Errors of CreateFile beyond those of win32_base.h.
+#define ERROR_FILE_EXISTS 80u
+#define ERROR_INVALID_NAME 123u
+#define ERROR_ALREADY_EXISTS 183u
 
 // An overlapped operation's record. hEvent is signalled when the operation
 // completes; Internal and InternalHigh carry its status and byte count.
@@ -36,6 +44,11 @@ typedef struct _OVERLAPPED {
   };
   HANDLE hEvent;
 } OVERLAPPED, *LPOVERLAPPED;
+
+// Internal holds STATUS_PENDING while the operation runs; afterwards the
+// Linux implementation keeps the outcome's Win32 error code there.
+#define STATUS_PENDING 0x00000103u
+#define HasOverlappedIoCompleted(lpOverlapped) ((DWORD)(lpOverlapped)->Internal != STATUS_PENDING)
 
 // Line settings. The bit fields stand in the order of the Windows structure.
 typedef struct _DCB {

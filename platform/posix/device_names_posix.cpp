@@ -1,0 +1,200 @@
+// Windows device names mapped to Linux device nodes: the default table and
+// the per-name overrides of VELLORAN_DEVICE_MAP.
+#include "device_names.h"
+
+#include <cstdlib>
+#include <limits.h>
+#include <optional>
+#include <vector>
+
+namespace velloran::platform {
+namespace {
+
+enum class DeviceKind { kCom, kLpt };
+
+struct DeviceName {
+  DeviceKind kind;
+  unsigned number;
+  bool operator==(const DeviceName &) const = default;
+};
+
+// CComPort accepts COM1…COM1024; nothing larger is a port number.
+constexpr unsigned kLargestPortNumber = 1024;
+constexpr std::string_view kDevicePrefix = "\\\\.\\";
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (Upper(text[i]) != Upper(prefix[i])) return false;
+  }
+  return true;
+}
+
+// A decimal number without sign or leading zero, 1…limit.
+std::optional<unsigned> ParseNumber(std::string_view digits, unsigned limit) {
+  if (digits.empty() || digits.size() > 5 || digits[0] == '0') return std::nullopt;
+  unsigned value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > limit) return std::nullopt;
+  return value;
+}
+
+std::string_view WithoutDevicePrefix(std::string_view name) {
+  if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) name.remove_prefix(kDevicePrefix.size());
+  return name;
+}
+
+std::optional<DeviceName> ParseDeviceName(std::string_view name) {
+  name = WithoutDevicePrefix(name);
+  for (auto [prefix, kind] : {std::pair{std::string_view("COM"), DeviceKind::kCom},
+                              std::pair{std::string_view("LPT"), DeviceKind::kLpt}}) {
+    if (!StartsWithNoCase(name, prefix)) continue;
+    if (auto number = ParseNumber(name.substr(prefix.size()), kLargestPortNumber)) {
+      return DeviceName{kind, *number};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+struct Override {
+  DeviceName name;
+  std::string node;
+};
+
+// The entries of VELLORAN_DEVICE_MAP in their order; malformed ones are
+// skipped.
+std::vector<Override> ReadOverrides() {
+  std::vector<Override> result;
+  const char *value = std::getenv(kDeviceMapVariable);
+  if (value == nullptr) return result;
+  std::string_view rest(value);
+  while (!rest.empty()) {
+    size_t end = rest.find(';');
+    std::string_view entry = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    size_t equals = entry.find('=');
+    if (equals == std::string_view::npos) continue;
+    auto name = ParseDeviceName(Trim(entry.substr(0, equals)));
+    std::string_view node = Trim(entry.substr(equals + 1));
+    if (name && !node.empty()) result.push_back({*name, std::string(node)});
+  }
+  return result;
+}
+
+struct TableRange {
+  unsigned first_port;
+  const char *node_prefix;
+};
+
+constexpr unsigned kPortsPerRange = 32;
+constexpr TableRange kComTable[] = {
+    {1, "/dev/ttyS"},
+    {33, "/dev/ttyUSB"},
+    {65, "/dev/ttyACM"},
+};
+
+std::string DefaultNode(DeviceName name) {
+  if (name.kind == DeviceKind::kLpt) return "/dev/lp" + std::to_string(name.number - 1);
+  for (const TableRange &range : kComTable) {
+    if (name.number >= range.first_port && name.number < range.first_port + kPortsPerRange) {
+      return range.node_prefix + std::to_string(name.number - range.first_port);
+    }
+  }
+  return {};
+}
+
+std::string NodeFor(DeviceName name, const std::vector<Override> &overrides) {
+  // The last entry for a name wins, as later assignments do.
+  for (auto it = overrides.rbegin(); it != overrides.rend(); ++it) {
+    if (it->name == name) return it->node;
+  }
+  return DefaultNode(name);
+}
+
+// The COM number whose node is exactly this path, 0 for none.
+unsigned ComNumberForExactNode(std::string_view node, const std::vector<Override> &overrides) {
+  unsigned best = 0;
+  auto consider = [&](unsigned number) {
+    if (NodeFor({DeviceKind::kCom, number}, overrides) == node && (best == 0 || number < best)) {
+      best = number;
+    }
+  };
+  for (const Override &entry : overrides) {
+    if (entry.name.kind == DeviceKind::kCom && entry.node == node) consider(entry.name.number);
+  }
+  for (const TableRange &range : kComTable) {
+    std::string_view prefix(range.node_prefix);
+    if (node.substr(0, prefix.size()) != prefix) continue;
+    std::string_view digits = node.substr(prefix.size());
+    if (digits == "0") {
+      consider(range.first_port);
+    } else if (auto index = ParseNumber(digits, kPortsPerRange - 1)) {
+      consider(range.first_port + *index);
+    }
+  }
+  return best;
+}
+
+std::string ResolvedPath(const std::string &path) {
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved) == nullptr) return {};
+  return resolved;
+}
+
+}  // namespace
+
+bool IsDeviceName(std::string_view name) {
+  return name.substr(0, kDevicePrefix.size()) == kDevicePrefix || ParseDeviceName(name).has_value();
+}
+
+std::string DeviceNodeForName(std::string_view name) {
+  if (!name.empty() && name.front() == '/') return std::string(name);
+  auto device = ParseDeviceName(name);
+  if (!device) return {};
+  return NodeFor(*device, ReadOverrides());
+}
+
+std::string ComPortNode(unsigned port) {
+  if (port == 0 || port > kLargestPortNumber) return {};
+  return NodeFor({DeviceKind::kCom, port}, ReadOverrides());
+}
+
+unsigned ComNumberFromName(std::string_view name) {
+  auto device = ParseDeviceName(name);
+  return device && device->kind == DeviceKind::kCom ? device->number : 0;
+}
+
+unsigned ComNumberForNode(std::string_view node) {
+  if (node.empty()) return 0;
+  std::vector<Override> overrides = ReadOverrides();
+  if (unsigned number = ComNumberForExactNode(node, overrides)) return number;
+
+  // A link (or a path with "..") names the node it resolves to; compare it
+  // with the resolved nodes of the overrides and of the default table.
+  std::string resolved = ResolvedPath(std::string(node));
+  if (resolved.empty()) return 0;
+  if (resolved != node) {
+    if (unsigned number = ComNumberForExactNode(resolved, overrides)) return number;
+  }
+  unsigned best = 0;
+  for (const Override &entry : overrides) {
+    if (entry.name.kind != DeviceKind::kCom || ResolvedPath(entry.node) != resolved) continue;
+    if (NodeFor(entry.name, overrides) == entry.node && (best == 0 || entry.name.number < best)) {
+      best = entry.name.number;
+    }
+  }
+  return best;
+}
+
+}  // namespace velloran::platform

@@ -1,0 +1,218 @@
+// CreateFileA/W: device names, exclusive opens of devices, plain paths; the
+// life of a file object up to CloseHandle.
+#include "device_names.h"
+#include "file_object.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velloran::platform {
+namespace {
+
+DWORD OpenErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case EIO:  // a serial node without hardware behind it
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EBUSY:  // TIOCEXCL held by another opener
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+    case EWOULDBLOCK:  // the advisory lock of another handle
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case ENOMEM:
+    case EMFILE:
+    case ENFILE:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
+
+// Fails with the Win32 error; closes fd if it is open.
+HANDLE FailOpen(int fd, DWORD error) {
+  if (fd >= 0) close(fd);
+  SetLastError(error);
+  return INVALID_HANDLE_VALUE;
+}
+
+// Encodes a wide (UTF-32) name as UTF-8; false for code points that are not
+// characters.
+bool WideToUtf8(LPCWSTR wide, std::string *out) {
+  for (; *wide != 0; ++wide) {
+    auto c = static_cast<uint32_t>(*wide);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    if (c < 0x80) {
+      out->push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return true;
+}
+
+// O_ flags for the disposition; -1 for an unknown one.
+int CreationFlags(DWORD disposition) {
+  switch (disposition) {
+    case CREATE_NEW: return O_CREAT | O_EXCL;
+    case CREATE_ALWAYS: return O_CREAT | O_TRUNC;
+    case OPEN_EXISTING: return 0;
+    case OPEN_ALWAYS: return O_CREAT;
+    case TRUNCATE_EXISTING: return O_TRUNC;
+    default: return -1;
+  }
+}
+
+HANDLE OpenFile(const char *name, DWORD access, DWORD disposition, DWORD flags) {
+  if (name == nullptr) return FailOpen(-1, ERROR_INVALID_PARAMETER);
+  if (*name == 0) return FailOpen(-1, ERROR_PATH_NOT_FOUND);
+  int creation = CreationFlags(disposition);
+  if (creation < 0) return FailOpen(-1, ERROR_INVALID_PARAMETER);
+
+  std::string path(name);
+  bool device_name = name[0] != '/' && IsDeviceName(name);
+  if (device_name) {
+    // A device is never created, and a name without a node never falls back
+    // to a file of that name in the working directory.
+    path = DeviceNodeForName(name);
+    if (path.empty()) return FailOpen(-1, ERROR_FILE_NOT_FOUND);
+    creation = 0;
+  }
+  if (access & GENERIC_ALL) access |= GENERIC_READ | GENERIC_WRITE;
+  bool readable = (access & GENERIC_READ) != 0;
+  bool writable = (access & GENERIC_WRITE) != 0;
+  if (!writable) creation &= ~O_TRUNC;  // as Windows, truncation needs write access
+  int mode = readable && writable ? O_RDWR : writable ? O_WRONLY : O_RDONLY;
+
+  bool existed = ::access(path.c_str(), F_OK) == 0;
+  // O_NONBLOCK: a serial node must not wait for carrier, and all waiting is
+  // done with poll(2) under the handle's time-outs.
+  int fd = open(path.c_str(), mode | creation | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return FailOpen(-1, OpenErrorFromErrno(errno));
+
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return FailOpen(fd, OpenErrorFromErrno(errno));
+  if (S_ISDIR(info.st_mode)) return FailOpen(fd, ERROR_ACCESS_DENIED);
+
+  FileObject::Type type = FileObject::Type::kRegular;
+  if (!S_ISREG(info.st_mode)) {
+    // Devices are held exclusively: the advisory lock refuses a second open
+    // in this process or another (root included); TIOCEXCL also refuses
+    // programs that do not take the lock.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, OpenErrorFromErrno(errno));
+    type = FileObject::Type::kDevice;
+    if (isatty(fd)) {
+      type = FileObject::Type::kTty;
+      ioctl(fd, TIOCEXCL);
+      if (!SetRawMode(fd)) {
+        int error = errno;
+        ioctl(fd, TIOCNXCL);
+        return FailOpen(fd, OpenErrorFromErrno(error));
+      }
+    }
+  } else {
+    // A plain file is read and written with blocking calls.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
+
+  bool overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
+  HANDLE handle = RegisterHandle(new FileObject(fd, type, overlapped, readable, writable));
+  bool reports_existing = disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS;
+  SetLastError(reports_existing && existed && !device_name ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return handle;
+}
+
+}  // namespace
+
+FileObject::FileObject(int fd, Type type, bool overlapped, bool readable, bool writable)
+    : type_(type), overlapped_(overlapped), readable_(readable), writable_(writable), fd_(fd) {}
+
+FileObject::~FileObject() {
+  // OnClose has normally run; a handle table that never closed us still must
+  // not leak the descriptor.
+  if (io_thread_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    WakeIoThread();
+    io_thread_.join();
+  }
+  if (wake_fd_ >= 0) close(wake_fd_);
+  if (fd_ >= 0) close(fd_);
+}
+
+void FileObject::OnClose() {
+  {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+    AbortAll();
+  }
+  if (io_thread_.joinable()) {
+    WakeIoThread();
+    io_thread_.join();
+  }
+  std::lock_guard lock(mutex_);
+  if (type_ == Type::kTty) ioctl(fd_, TIOCNXCL);
+  close(fd_);  // also drops the advisory lock
+  fd_ = -1;
+}
+
+Ref<FileObject> LookupFile(HANDLE handle) { return LookupHandleAs<FileObject>(handle); }
+
+DWORD Win32ErrorFromErrno(int error) {
+  switch (error) {
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case ENOTTY: return ERROR_INVALID_FUNCTION;
+    case EACCES:
+    case EPERM: return ERROR_ACCESS_DENIED;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case ENXIO:
+    case ENODEV:
+    case EPIPE: return ERROR_DEVICE_NOT_CONNECTED;
+    default: return ERROR_GEN_FAILURE;  // EIO and the rest
+  }
+}
+
+}  // namespace velloran::platform
+
+using namespace velloran::platform;
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  return OpenFile(lpFileName, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  if (lpFileName == nullptr) return FailOpen(-1, ERROR_INVALID_PARAMETER);
+  std::string name;
+  if (!WideToUtf8(lpFileName, &name)) return FailOpen(-1, ERROR_INVALID_NAME);
+  return OpenFile(name.c_str(), dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
+}
