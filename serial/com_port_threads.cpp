@@ -1,0 +1,123 @@
+// CComPort worker threads: starting and stopping them, and their entry
+// points.
+#include "com_port.h"
+
+namespace {
+
+// The drain wait of EndThread gives up once the transmit buffer has not
+// shrunk for this long: the line no longer takes bytes.
+constexpr DWORD kDrainStallMs = 1000;
+constexpr DWORD kDrainPollMs = 50;
+
+}  // namespace
+
+bool CComPort::BeginThread(DWORD dwExtraOptions) {
+  if (!COM_ASSERT(!hWatchThread_ && !hReadThread_ && !hWriteThread_)) return false;
+  bRunning_ = true;
+  unsigned flags = (dwOption_ & EN_SUSPENDED) != 0 ? CREATE_SUSPENDED : 0;
+  if (dwExtraOptions != 0) dwOption_ |= dwExtraOptions;
+  const DWORD options = dwOption_;
+  // The events are manual-reset and still set by the last EndThread.
+  ::ResetEvent(hWatchEvent_);
+  ::ResetEvent(hReadEvent_);
+  ::ResetEvent(hWriteEvent_);
+
+  unsigned watchId = 0, readId = 0, writeId = 0;
+  if (options & EN_WATCH_THREAD) {
+    hWatchThread_ = reinterpret_cast<HANDLE>(::_beginthreadex(NULL, 0, WatchThreadEntry, this, flags, &watchId));
+  }
+  if (options & EN_RX_THREAD) {
+    hReadThread_ = reinterpret_cast<HANDLE>(::_beginthreadex(NULL, 0, ReadThreadEntry, this, flags, &readId));
+  }
+  if (options & EN_TX_THREAD) {
+    hWriteThread_ = reinterpret_cast<HANDLE>(::_beginthreadex(NULL, 0, WriteThreadEntry, this, flags, &writeId));
+  }
+
+  const bool aboveNormal = (options & EN_ABOVE_NORMAL) != 0;
+  if (options & EN_WATCH_THREAD) {
+    bool created = COM_ASSERT(hWatchThread_ != NULL);
+    dwWatchThreadId_ = watchId;
+    if (!created) {
+      EndThread(500);
+      return false;
+    }
+    if (aboveNormal) ::SetThreadPriority(hWatchThread_, THREAD_PRIORITY_ABOVE_NORMAL);
+  }
+  if (options & EN_RX_THREAD) {
+    bool created = COM_ASSERT(hReadThread_ != NULL);
+    dwReadThreadId_ = readId;
+    if (!created) {
+      EndThread(500);
+      return false;
+    }
+    if (aboveNormal) ::SetThreadPriority(hReadThread_, THREAD_PRIORITY_ABOVE_NORMAL);
+  }
+  if (options & EN_TX_THREAD) {
+    bool created = COM_ASSERT(hWriteThread_ != NULL);
+    dwWriteThreadId_ = writeId;
+    if (!created) {
+      EndThread(500);
+      return false;
+    }
+    if (aboveNormal) ::SetThreadPriority(hWriteThread_, THREAD_PRIORITY_ABOVE_NORMAL);
+  }
+  return true;
+}
+
+bool CComPort::EndThread(DWORD dwWaitTime) {
+  if (!hWatchThread_ && !hReadThread_ && !hWriteThread_) return false;
+  if ((dwOption_ & (EN_DRAIN_TX | EN_TX_BUFFER)) == (EN_DRAIN_TX | EN_TX_BUFFER)) WaitForTxDrain();
+
+  bRunning_ = false;
+  if (IsOpen()) {
+    // Completes the watch thread's pending WaitCommEvent.
+    if (IsOverlapped()) ::SetCommMask(hComm_, 0);
+    // A worker's read in progress would hold its thread until the read
+    // time-out; the owner is here and not reading, so abort it. Queued
+    // bytes stay.
+    ::PurgeComm(hComm_, PURGE_RXABORT);
+  }
+  return StopThread(hWatchThread_, hWatchEvent_, dwWaitTime) &&
+         StopThread(hReadThread_, hReadEvent_, dwWaitTime) &&
+         StopThread(hWriteThread_, hWriteEvent_, dwWaitTime);
+}
+
+bool CComPort::StopThread(HANDLE &hThread, HANDLE hEvent, DWORD dwWaitTime) {
+  if (hThread == NULL) return true;
+  ::SetEvent(hEvent);
+  // A thread created suspended and never resumed can end only once it runs.
+  ::ResumeThread(hThread);
+  if (::WaitForSingleObject(hThread, dwWaitTime) != WAIT_OBJECT_0 && !::TerminateThread(hThread, 0)) {
+    return false;  // the handle stays set; BeginThread refuses until it is cleared
+  }
+  ::CloseHandle(hThread);
+  hThread = NULL;
+  return true;
+}
+
+void CComPort::WaitForTxDrain() {
+  DWORD lastSize = TxBuffer_.Size();
+  DWORD lastProgress = ::GetTickCount();
+  while (DWORD size = TxBuffer_.Size()) {
+    if (size < lastSize) {
+      lastSize = size;
+      lastProgress = ::GetTickCount();
+    } else if (::GetTickCount() - lastProgress >= kDrainStallMs) {
+      break;
+    }
+    ::Sleep(kDrainPollMs);
+  }
+}
+
+unsigned __stdcall CComPort::WatchThreadEntry(void *pParam) {
+  CComPort *port = static_cast<CComPort *>(pParam);
+  ::_endthreadex(port->IsOverlapped() ? port->WatchLoopOverlapped() : port->WatchLoopPolling());
+}
+
+unsigned __stdcall CComPort::ReadThreadEntry(void *pParam) {
+  ::_endthreadex(static_cast<CComPort *>(pParam)->ReadLoop());
+}
+
+unsigned __stdcall CComPort::WriteThreadEntry(void *pParam) {
+  ::_endthreadex(static_cast<CComPort *>(pParam)->WriteLoop());
+}

@@ -1,0 +1,31 @@
+// A CComPort whose internals the tests may look at.
+#pragma once
+
+#include "com_port.h"
+
+#include <string>
+#include <vector>
+
+class TestPort : public CComPort {
+ public:
+  using CComPort::CComPort;
+
+  HANDLE WatchThread() const { return hWatchThread_; }
+  HANDLE ReadThread() const { return hReadThread_; }
+  HANDLE WriteThread() const { return hWriteThread_; }
+  int ThreadCount() const { return (hWatchThread_ != NULL) + (hReadThread_ != NULL) + (hWriteThread_ != NULL); }
+  HANDLE Handle() const { return hComm_; }
+  const COMMTIMEOUTS &Timeouts() const { return CO_; }
+  const DCB &State() const { return DCB_; }
+  BlockBuffer &Rx() { return RxBuffer_; }
+  BlockBuffer &Tx() { return TxBuffer_; }
+  DWORD WaitEventMask() const { return dwWaitEvent_; }
+};
+
+// Collects the texts of failed checks while it lives.
+class AssertTexts {
+ public:
+  AssertTexts();
+  ~AssertTexts();
+  std::vector<std::string> Take();
+};
