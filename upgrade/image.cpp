@@ -36,6 +36,9 @@ ImageLoadResult Failure(const char *text) {
 }  // namespace
 
 ImageLoadResult LoadImageFile(const std::string &path) {
+  if (path.empty()) {
+    return Failure(kMissing);
+  }
   errno = 0;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) {

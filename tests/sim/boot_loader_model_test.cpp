@@ -11,6 +11,7 @@
 #include "crc16.h"
 #include "exchange.h"
 #include "frame.h"
+#include "image.h"
 
 using namespace velloran;
 
@@ -279,6 +280,74 @@ TEST(BootLoaderModelFaults, StallAfterNPackets) {
   EXPECT_EQ(model.Frames().size(), 6u) << "frames are still recorded";
   model.Reset();
   EXPECT_FALSE(model.Stalled());
+}
+
+// The core drives the model as a procedure does, with the exchange state,
+// through a whole upgrade of the demonstration image.
+class ExchangeDriver {
+ public:
+  explicit ExchangeDriver(BootLoaderModel &model) : model_(model) {}
+
+  ReplyOutcome Control(uint8_t command) { return Send(command, Bytes(g_TxFrame, g_TxFrame + g_nTxLen)); }
+  ReplyOutcome Data() {
+    uint8_t frame[kDataFrameBufferSize];
+    const DataFrameBuild built = BuildDataFrame(frame);
+    EXPECT_TRUE(built) << built.refusal;
+    return Send(CMD_DATA, Bytes(frame, frame + built.length));
+  }
+
+ private:
+  ReplyOutcome Send(uint8_t command, const Bytes &frame) {
+    const std::vector<ModelReply> replies = model_.Feed(frame);
+    std::memset(g_RxFrame, 0, sizeof g_RxFrame);
+    g_bRxReady = 0;
+    if (replies.size() == 1 && replies[0].bytes.size() == size_t(ReplyLength(command))) {
+      std::memcpy(g_RxFrame, replies[0].bytes.data(), replies[0].bytes.size());
+      g_bRxReady = 1;
+    }
+    return JudgeReceivedReply(command);
+  }
+  BootLoaderModel &model_;
+};
+
+TEST(BootLoaderModelWithCore, DemoImageArrivesWholeWithZeroFill) {
+  ImageLoadResult loaded = LoadImageFile(VELLORAN_DEMO_IMAGE);
+  ASSERT_TRUE(loaded.ok()) << loaded.error;
+  const LoadedImage &image = loaded.image;
+  BootLoaderModel model;
+  model.SetExpectedVersion(std::array<uint8_t, 2>{0x04, 0x00});
+  ExchangeDriver driver(model);
+
+  ResetExchange();
+  BuildControlFrame(CMD_ENTER_BOOT);
+  ASSERT_EQ(driver.Control(CMD_ENTER_BOOT), ReplyOutcome::kSuccess);
+  g_nPacketSize = PacketSizeFromBootReply(g_RxFrame);
+  ASSERT_EQ(g_nPacketSize, 512u);
+  ResetExchange();
+  DescrambleImageHeader(image);
+  BuildVersionFrame();
+  ASSERT_EQ(driver.Control(CMD_VERSION), ReplyOutcome::kSuccess) << "the demo image's version is 04 00";
+  ResetExchange();
+  BuildControlFrame(CMD_ERASE);
+  ASSERT_EQ(driver.Control(CMD_ERASE), ReplyOutcome::kSuccess);
+
+  const uint32_t packets = PacketCount(image.size, g_nPacketSize);
+  EXPECT_EQ(packets, 10u);
+  for (uint32_t i = 0; i < packets; ++i) {
+    ResetExchange();
+    SetDataFrameHead();
+    ASSERT_TRUE(CutPacket(image, i, g_nPacketSize));
+    ASSERT_EQ(driver.Data(), ReplyOutcome::kSuccess) << "packet " << i + 1;
+  }
+  ResetExchange();
+  BuildControlFrame(CMD_FINISH);
+  ASSERT_EQ(driver.Control(CMD_FINISH), ReplyOutcome::kSuccess);
+
+  const uint8_t *end = image.buffer.get() + image.size;
+  Bytes expected(image.data(), end);
+  expected.resize(size_t{packets} * 512, 0);
+  EXPECT_EQ(model.FlashedImage(), expected);
+  EXPECT_TRUE(model.Finished());
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 #include "image.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -26,8 +27,11 @@ class FirmwareImage : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info->name();
+    std::replace(name.begin(), name.end(), '/', '_');  // parameterised names
     dir_ = fs::temp_directory_path() /
-           ("velloran-image-" + std::to_string(::getpid()) + "-" + info->name());
+           ("velloran-image-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+            "-" + name);
     fs::create_directories(dir_);
     ResetExchange();
   }
