@@ -1,6 +1,7 @@
 // Windows device names mapped to Linux device nodes: the default table and
 // the per-name overrides of VELLORAN_DEVICE_MAP.
 #include "device_names.h"
+#include "usb_print_paths.h"
 
 #include <cstdlib>
 #include <limits.h>
@@ -155,11 +156,14 @@ std::string ResolvedPath(const std::string &path) {
 }  // namespace
 
 bool IsDeviceName(std::string_view name) {
-  return name.substr(0, kDevicePrefix.size()) == kDevicePrefix || ParseDeviceName(name).has_value();
+  return name.substr(0, kDevicePrefix.size()) == kDevicePrefix || ParseDeviceName(name).has_value() ||
+         UsbPrintNodeFromDevicePath(name).has_value();
 }
 
 std::string DeviceNodeForName(std::string_view name) {
   if (!name.empty() && name.front() == '/') return std::string(name);
+  // USB printer interface paths, as the device-setup functions give them.
+  if (auto usb_printer = UsbPrintNodeFromDevicePath(name)) return *usb_printer;
   auto device = ParseDeviceName(name);
   if (!device) return {};
   return NodeFor(*device, ReadOverrides());

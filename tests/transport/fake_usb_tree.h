@@ -1,0 +1,68 @@
+// A usblp tree in a temporary directory, as the kernel and udev lay it out:
+//   sys/class/usbmisc/lpN/device -> sys/devices/usbN/N-1/N-1:1.0
+//   sys/devices/usbN/N-1/idVendor, idProduct
+//   dev/usb/lpN  (a link to a pseudo-terminal, or absent)
+// The environment points the platform at it while the tree lives.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace velloran::testing {
+
+class FakeUsbTree {
+ public:
+  FakeUsbTree() {
+    char pattern[] = "/tmp/velloran-usb-XXXXXX";
+    if (!mkdtemp(pattern)) throw std::runtime_error("no temporary directory");
+    root_ = pattern;
+    std::filesystem::create_directories(root_ / "sys/class/usbmisc");
+    std::filesystem::create_directories(root_ / "dev/usb");
+    setenv("VELLORAN_SYSFS_ROOT", (root_ / "sys").c_str(), 1);
+    setenv("VELLORAN_DEV_ROOT", (root_ / "dev").c_str(), 1);
+  }
+  ~FakeUsbTree() {
+    unsetenv("VELLORAN_SYSFS_ROOT");
+    unsetenv("VELLORAN_DEV_ROOT");
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+  FakeUsbTree(const FakeUsbTree &) = delete;
+  FakeUsbTree &operator=(const FakeUsbTree &) = delete;
+
+  // Interface lpN of a device with this vendor field; node: the path its
+  // device node links to, or empty for an interface without a node.
+  void AddPrinter(unsigned n, const std::string &vendor, const std::string &node,
+                  const std::string &product = "0e15") {
+    namespace fs = std::filesystem;
+    const std::string id = std::to_string(n);
+    fs::path device = root_ / "sys/devices" / ("usb" + id) / (id + "-1");
+    fs::path interface = device / (id + "-1:1.0");
+    fs::create_directories(interface);
+    std::ofstream(device / "idVendor") << vendor << "\n";
+    std::ofstream(device / "idProduct") << product << "\n";
+    fs::path class_device = root_ / "sys/class/usbmisc" / ("lp" + id);
+    fs::create_directories(class_device);
+    fs::create_directory_symlink(interface, class_device / "device");
+    if (!node.empty()) fs::create_symlink(node, root_ / "dev/usb" / ("lp" + id));
+  }
+
+  // Interface lpN whose device has gone (its link leads nowhere).
+  void AddUnpluggedPrinter(unsigned n) {
+    namespace fs = std::filesystem;
+    fs::path class_device = root_ / "sys/class/usbmisc" / ("lp" + std::to_string(n));
+    fs::create_directories(class_device);
+    fs::create_directory_symlink(root_ / "sys/devices/gone", class_device / "device");
+  }
+
+  const std::filesystem::path &root() const { return root_; }
+
+ private:
+  std::filesystem::path root_;
+};
+
+}  // namespace velloran::testing

@@ -1,0 +1,56 @@
+// The serial-port pipe: OpenComW, OpenComA, ReadCom, WriteCom, CloseCom.
+// Reads and closes are those of the USB pipe.
+#include "corvalink.h"
+#include "port_access.h"
+
+#include <cstring>
+
+using namespace velloran::transport;
+
+namespace {
+
+// A read of n bytes returns after at most 2n + 20 ms; writes wait until all
+// bytes are sent.
+constexpr COMMTIMEOUTS kComTimeouts = {0, 2, 20, 0, 0};
+
+// 8 data bits, no parity, one stop bit, DTR on, everything else off.
+void SetLine(HANDLE port, DWORD baud_rate) {
+  DCB dcb;
+  GetCommState(port, &dcb);
+  std::memset(&dcb, 0, sizeof dcb);
+  dcb.BaudRate = baud_rate;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb.ByteSize = 8;
+  SetCommState(port, &dcb);
+}
+
+template <class Name>
+HANDLE OpenCom(Name name, DWORD baud_rate) {
+  HANDLE port = OpenDeviceExclusive(name);
+  if (port == INVALID_HANDLE_VALUE) return port;
+  SetPortTimeouts(port, kComTimeouts);
+  SetLine(port, baud_rate);
+  return port;
+}
+
+}  // namespace
+
+extern "C" {
+
+HANDLE WINAPI OpenComW(LPCWSTR name, DWORD baud_rate) { return OpenCom(name, baud_rate); }
+HANDLE WINAPI OpenComA(LPCSTR name, DWORD baud_rate) { return OpenCom(name, baud_rate); }
+
+int WINAPI ReadCom(HANDLE port, LPVOID buffer, DWORD length, LPDWORD read) {
+  return ReadUsb(port, buffer, length, read);
+}
+
+int WINAPI WriteCom(HANDLE port, LPCVOID data, DWORD length, LPDWORD written) {
+  if (port == INVALID_HANDLE_VALUE) return 0;
+  // Reply bytes not read yet are lost here, as callers of this pipe expect.
+  DiscardQueuedBytes(port);
+  return WriteToPort(port, data, length, written);
+}
+
+int WINAPI CloseCom(HANDLE port) { return CloseUsb(port); }
+
+}  // extern "C"
