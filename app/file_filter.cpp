@@ -1,0 +1,22 @@
+#include "file_filter.h"
+
+namespace velloran {
+
+std::vector<FileFilterChoice> ParseFileFilter(std::string_view filter) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (start <= filter.size()) {
+    size_t bar = filter.find('|', start);
+    if (bar == std::string_view::npos) bar = filter.size();
+    parts.push_back(filter.substr(start, bar - start));
+    start = bar + 1;
+  }
+  std::vector<FileFilterChoice> choices;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].empty()) break;  // the "||" that ends the list
+    choices.push_back({std::string(parts[i]), std::string(parts[i + 1])});
+  }
+  return choices;
+}
+
+}  // namespace velloran

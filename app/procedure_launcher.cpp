@@ -1,0 +1,45 @@
+#include "procedure_launcher.h"
+
+#include "win32_base.h"
+
+namespace velloran {
+namespace {
+
+struct WorkerStart {
+  UpgradeProcedure procedure;
+  std::atomic<int> *busy_flag;
+  std::atomic<int> *running;
+};
+
+unsigned __stdcall WorkerMain(void *param) {
+  WorkerStart start = *static_cast<WorkerStart *>(param);
+  delete static_cast<WorkerStart *>(param);
+  unsigned result = start.procedure(nullptr);
+  // The flag is cleared before the thread stops counting as running, so a
+  // procedure started after this one can never see its flag cleared by us.
+  start.busy_flag->store(0);
+  start.running->fetch_sub(1);
+  return result;
+}
+
+}  // namespace
+
+bool IdleThreadLauncher::Launch(UpgradeProcedure procedure) {
+  auto *start = new WorkerStart{procedure, &busy_flag_, &running_};
+  running_.fetch_add(1);
+  // Created suspended so that the procedure runs at idle priority from its
+  // first instruction.
+  HANDLE thread = reinterpret_cast<HANDLE>(
+      _beginthreadex(nullptr, 0, WorkerMain, start, CREATE_SUSPENDED, nullptr));
+  if (thread == nullptr) {
+    running_.fetch_sub(1);
+    delete start;
+    return false;
+  }
+  SetThreadPriority(thread, THREAD_PRIORITY_IDLE);
+  ResumeThread(thread);
+  CloseHandle(thread);
+  return true;
+}
+
+}  // namespace velloran

@@ -1,0 +1,35 @@
+// Starting an upgrade procedure as the whole body of a worker thread.
+#pragma once
+
+#include <atomic>
+
+namespace velloran {
+
+using UpgradeProcedure = unsigned (*)(void *);
+
+class ProcedureLauncher {
+ public:
+  virtual ~ProcedureLauncher() = default;
+  // Starts procedure(nullptr) on a new thread and returns at once; false
+  // when no thread could be started.
+  virtual bool Launch(UpgradeProcedure procedure) = 0;
+  // True from a successful Launch until the procedure has returned and the
+  // busy flag has been cleared behind it.
+  virtual bool Running() const = 0;
+};
+
+// Runs each procedure on its own thread at idle priority. When the procedure
+// returns, the thread clears busy_flag (also when the procedure never set
+// it), then counts as no longer running. Nobody waits for the thread.
+class IdleThreadLauncher final : public ProcedureLauncher {
+ public:
+  explicit IdleThreadLauncher(std::atomic<int> &busy_flag) : busy_flag_(busy_flag) {}
+  bool Launch(UpgradeProcedure procedure) override;
+  bool Running() const override { return running_.load() > 0; }
+
+ private:
+  std::atomic<int> &busy_flag_;
+  std::atomic<int> running_{0};
+};
+
+}  // namespace velloran

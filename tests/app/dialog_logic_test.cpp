@@ -1,0 +1,274 @@
+// The dialog's toolkit-free logic against a recording view: port list,
+// Load checks and parses, status lines and the progress bands.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+
+#include "app_values.h"
+#include "dialog_template.h"
+#include "dialog_units.h"
+#include "fake_dialog_view.h"
+#include "file_filter.h"
+#include "port_number.h"
+#include "progress_band.h"
+#include "resource.h"
+#include "velloran_dlg.h"
+
+namespace velloran {
+namespace {
+
+using testing::FakeComProc;
+using testing::FakeDialogView;
+using testing::FakeLptProc;
+using testing::FakeUsbProc;
+using testing::RecordingLauncher;
+
+TEST(PortNumber, ParsesLikeAtoiAfterTheFirstM) {
+  EXPECT_EQ(PortNumberFromText("COM12 "), 12);
+  EXPECT_EQ(PortNumberFromText("COM3 "), 3);
+  EXPECT_EQ(PortNumberFromText("COM255 "), 255);
+  EXPECT_EQ(PortNumberFromText("COM5"), 5);
+  EXPECT_EQ(PortNumberFromText("COM7 /dev/ttyS6"), 7);
+  EXPECT_EQ(PortNumberFromText("XYZ12"), 0);
+  EXPECT_EQ(PortNumberFromText("com12"), 0);  // only a capital M counts
+  EXPECT_EQ(PortNumberFromText("COMX"), 0);
+  EXPECT_EQ(PortNumberFromText("M  \t+42x"), 42);
+  EXPECT_EQ(PortNumberFromText("M-3"), -3);
+  EXPECT_EQ(PortNumberFromText("MM5"), 0);  // the text after the first M is "M5"
+  EXPECT_EQ(PortNumberFromText(""), 0);
+}
+
+TEST(PortNumber, HugeNumbersSaturate) {
+  EXPECT_EQ(ParseDecimal("2147483647"), INT_MAX);
+  EXPECT_EQ(ParseDecimal("2147483648"), INT_MAX);
+  EXPECT_EQ(ParseDecimal("-2147483648"), INT_MIN);
+  EXPECT_EQ(ParseDecimal("-2147483649"), INT_MIN);
+  EXPECT_EQ(PortNumberFromText("COM" + std::string(400, '9')), INT_MAX);
+  EXPECT_EQ(ParseDecimal("4800"), 4800);
+  EXPECT_EQ(ParseDecimal(" \n"), 0);
+}
+
+TEST(ProgressBand, CodesGiveColourAndPositionWithinTheBand) {
+  struct Case {
+    int code;
+    uint32_t color;
+    int position;
+  };
+  for (Case c : {Case{0, kBarBlue, 0}, Case{100, kBarBlue, 100}, Case{101, kBarGreen, 1},
+                 Case{200, kBarGreen, 100}, Case{201, kBarRed, 1}, Case{250, kBarRed, 50},
+                 Case{300, kBarRed, 100}}) {
+    std::optional<BarState> bar = BarStateForCode(c.code);
+    ASSERT_TRUE(bar) << c.code;
+    EXPECT_EQ(bar->color, c.color) << c.code;
+    EXPECT_EQ(bar->position, c.position) << c.code;
+  }
+  for (int code : {-1, 301, INT_MIN, INT_MAX}) EXPECT_FALSE(BarStateForCode(code)) << code;
+}
+
+TEST(FileFilter, SplitsNameAndPatternPairs) {
+  std::vector<FileFilterChoice> choices = ParseFileFilter(kImageFileFilter);
+  ASSERT_EQ(choices.size(), 2u);
+  EXPECT_EQ(choices[0].name, "upd(*.upd)");
+  EXPECT_EQ(choices[0].pattern, "*.upd");
+  EXPECT_EQ(choices[1].name, "所有文件(*.*)");
+  EXPECT_EQ(choices[1].pattern, "*.*");
+  EXPECT_TRUE(ParseFileFilter("").empty());
+  EXPECT_TRUE(ParseFileFilter("lonely name").empty());
+}
+
+TEST(DialogTemplate, HoldsThirteenControlsInTemplateOrder) {
+  const DialogTemplate &dialog = MainDialogTemplate();
+  EXPECT_EQ(dialog.id, IDD_VELLORAN_DIALOG);
+  EXPECT_STREQ(dialog.title, "Velloran-V4.0");
+  ASSERT_EQ(dialog.controls.size(), 13u);
+  std::vector<int> ids;
+  for (const ControlTemplate &control : dialog.controls) ids.push_back(control.id);
+  EXPECT_EQ(ids, (std::vector<int>{1012, 1013, 1014, 1015, 1016, 1003, 1004, 1001, -1, 1006, 1005, -1, 1017}));
+  std::set<int> hidden;
+  for (const ControlTemplate &control : dialog.controls) {
+    if (!control.visible) hidden.insert(control.id);
+  }
+  EXPECT_EQ(hidden, (std::set<int>{IDC_RADIO_NET, IDC_EDIT_LOG, IDC_COMBO_BAUD}));
+  // Every control lies inside the dialog.
+  for (const ControlTemplate &control : dialog.controls) {
+    EXPECT_LE(control.rect.x + control.rect.cx, dialog.cx) << control.text;
+    EXPECT_LE(control.rect.y + control.rect.cy, dialog.cy + 64) << control.text;  // drop-down lists may reach out
+  }
+}
+
+TEST(DialogUnits, ConvertWithTheFontAverageWidthAndHeight) {
+  // An alphabet 312 px wide averages 6 px a character; height 13 px.
+  DialogUnits units(312, 13);
+  EXPECT_EQ(units.base_x(), 6);
+  EXPECT_EQ(units.base_y(), 13);
+  EXPECT_EQ(units.ToPixelsX(319), 479);  // 319 * 6 / 4 = 478.5, rounded
+  EXPECT_EQ(units.ToPixelsY(154), 250);  // 154 * 13 / 8 = 250.25
+  DialogRect r = units.ToPixels({24, 105, 264, 14});
+  EXPECT_EQ(r.x, 36);
+  EXPECT_EQ(r.y, 171);
+  EXPECT_EQ(r.cx, 396);
+  EXPECT_EQ(r.cy, 23);
+}
+
+class DialogLogicTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_strImagePath.Set("");
+    g_nComPort = 0;
+    g_nBaudRate = 0;
+    busy_ = 1;
+  }
+
+  DialogServices Services(std::set<unsigned> free_ports, std::set<unsigned> busy_ports = {}) {
+    DialogServices services;
+    services.probe_port = [=, this](unsigned port) {
+      probed_.push_back(port);
+      if (free_ports.count(port)) return ComPortState::kFree;
+      if (busy_ports.count(port)) return ComPortState::kBusy;
+      return ComPortState::kAbsent;
+    };
+    services.launcher = &launcher_;
+    services.busy_flag = &busy_;
+    services.usb_procedure = FakeUsbProc;
+    services.serial_procedure = FakeComProc;
+    services.lpt_procedure = FakeLptProc;
+    return services;
+  }
+
+  FakeDialogView view_;
+  RecordingLauncher launcher_;
+  std::atomic<int> busy_{0};
+  std::vector<unsigned> probed_;
+};
+
+TEST_F(DialogLogicTest, StartUpProbesEveryPortOnceAndListsOnlyTheFreeOnes) {
+  CVelloranDlg dlg(view_, Services({3, 10}, {5}));
+  EXPECT_TRUE(dlg.OnInitDialog());
+  ASSERT_EQ(probed_.size(), 255u);
+  EXPECT_EQ(probed_.front(), 1u);
+  EXPECT_EQ(probed_.back(), 255u);
+  EXPECT_EQ(dlg.free_ports(), (std::vector<uint32_t>{3, 10}));
+  EXPECT_EQ(dlg.busy_ports(), (std::vector<uint32_t>{5}));
+  EXPECT_EQ(dlg.present_ports(), (std::vector<uint32_t>{3, 5, 10}));
+  EXPECT_EQ(view_.entries[IDC_COMBO_PORT], (std::vector<std::string>{"COM3 ", "COM10 "}));
+  EXPECT_EQ(view_.entries[IDC_COMBO_BAUD],
+            (std::vector<std::string>{"4800", "9600", "19200", "38400", "57600", "115200"}));
+  EXPECT_EQ(view_.texts[IDC_COMBO_BAUD], "4800");
+  EXPECT_EQ(busy_.load(), 0);
+}
+
+TEST_F(DialogLogicTest, PortHintFollowsTheNumberAndKeepsTheParse) {
+  DialogServices services = Services({7});
+  services.describe_port = [](unsigned port) { return "/dev/ttyS" + std::to_string(port - 1); };
+  CVelloranDlg dlg(view_, services);
+  dlg.OnInitDialog();
+  EXPECT_EQ(view_.texts[IDC_COMBO_PORT], "COM7 /dev/ttyS6");
+  g_strImagePath.Set("/tmp/fw.upd");
+  view_.checked[IDC_RADIO_SERIAL] = true;
+  dlg.OnBnClickedLoad();
+  EXPECT_EQ(g_nComPort.load(), 7);
+}
+
+TEST_F(DialogLogicTest, LoadChecksInOrder) {
+  CVelloranDlg dlg(view_, Services({}));
+  dlg.OnInitDialog();
+  dlg.OnBnClickedLoad();  // neither image nor link
+  g_strImagePath.Set("/tmp/fw.upd");
+  dlg.OnBnClickedLoad();  // image, no link
+  view_.checked[IDC_RADIO_SERIAL] = true;
+  dlg.OnBnClickedLoad();  // serial link, empty port list
+  EXPECT_EQ(view_.boxes, (std::vector<std::string>{"Please Select File！", "Please Select Port！", "Serial Port Error！"}));
+  EXPECT_TRUE(launcher_.launched.empty());
+  EXPECT_EQ(busy_.load(), 0);
+}
+
+TEST_F(DialogLogicTest, BusyFlagIgnoresLoadWithoutMessage) {
+  CVelloranDlg dlg(view_, Services({1}));
+  dlg.OnInitDialog();
+  busy_ = 1;
+  dlg.OnBnClickedLoad();  // not even the missing image is reported
+  EXPECT_TRUE(view_.boxes.empty());
+  EXPECT_TRUE(launcher_.launched.empty());
+}
+
+TEST_F(DialogLogicTest, SerialLoadParsesPortAndBaudText) {
+  CVelloranDlg dlg(view_, Services({12}));
+  dlg.OnInitDialog();
+  g_strImagePath.Set("/tmp/fw.upd");
+  view_.checked[IDC_RADIO_SERIAL] = true;
+  struct Case {
+    const char *text;
+    int port;
+  };
+  for (Case c : {Case{"COM12 ", 12}, Case{"COM5", 5}, Case{"no letter", 0}, Case{"COM99999999999", INT_MAX}}) {
+    view_.texts[IDC_COMBO_PORT] = c.text;
+    busy_ = 0;
+    launcher_.launched.clear();
+    dlg.OnBnClickedLoad();
+    EXPECT_EQ(g_nComPort.load(), c.port) << c.text;
+    EXPECT_EQ(g_nBaudRate.load(), 4800) << c.text;
+    ASSERT_EQ(launcher_.launched.size(), 1u) << c.text;
+    EXPECT_EQ(launcher_.launched[0], &FakeComProc);
+    EXPECT_EQ(busy_.load(), 1) << "raised before the thread starts";
+  }
+}
+
+TEST_F(DialogLogicTest, UsbAndParallelNeverReadTheCombos) {
+  CVelloranDlg dlg(view_, Services({}));
+  dlg.OnInitDialog();
+  g_strImagePath.Set("/tmp/fw.upd");
+  view_.reads.clear();
+  view_.checked[IDC_RADIO_USB] = true;
+  dlg.OnBnClickedLoad();
+  view_.checked[IDC_RADIO_USB] = false;
+  view_.checked[IDC_RADIO_LPT] = true;
+  busy_ = 0;
+  dlg.OnBnClickedLoad();
+  EXPECT_EQ(launcher_.launched, (std::vector<UpgradeProcedure>{&FakeUsbProc, &FakeLptProc}));
+  EXPECT_EQ(view_.reads[IDC_COMBO_PORT], 0);
+  EXPECT_EQ(view_.reads[IDC_COMBO_BAUD], 0);
+  EXPECT_TRUE(view_.boxes.empty());
+}
+
+TEST_F(DialogLogicTest, FailedThreadStartDropsTheBusyFlag) {
+  CVelloranDlg dlg(view_, Services({}));
+  dlg.OnInitDialog();
+  g_strImagePath.Set("/tmp/fw.upd");
+  view_.checked[IDC_RADIO_USB] = true;
+  launcher_.succeed = false;
+  dlg.OnBnClickedLoad();
+  EXPECT_EQ(busy_.load(), 0);
+  launcher_.succeed = true;
+  dlg.OnBnClickedLoad();  // a later Load is not locked out
+  EXPECT_EQ(launcher_.launched.size(), 2u);
+}
+
+TEST_F(DialogLogicTest, OpenSetsThePathOnlyWhenConfirmed) {
+  CVelloranDlg dlg(view_, Services({}));
+  dlg.OnInitDialog();
+  view_.chosen_file = "/data/new.upd";
+  dlg.OnBnClickedOpen();
+  EXPECT_EQ(view_.filters, (std::vector<std::string>{kImageFileFilter}));
+  EXPECT_EQ(g_strImagePath.Get(), "/data/new.upd");
+  EXPECT_EQ(view_.texts[IDC_EDIT_PATH], "/data/new.upd");
+  view_.chosen_file.reset();
+  dlg.OnBnClickedOpen();
+  EXPECT_EQ(g_strImagePath.Get(), "/data/new.upd");
+}
+
+TEST_F(DialogLogicTest, StatusLinesAppendToTheLogAndMoveTheBar) {
+  CVelloranDlg dlg(view_, Services({}));
+  dlg.OnInitDialog();
+  EXPECT_EQ(dlg.OnUpgradeStatus(new std::string("first"), 250), 0);
+  EXPECT_EQ(dlg.OnUpgradeStatus(new std::string("second"), 301), 0);
+  EXPECT_EQ(dlg.OnUpgradeStatus(new std::string("third"), -1), 0);
+  EXPECT_EQ(view_.texts[IDC_EDIT_LOG], "first\r\nsecond\r\nthird\r\n");
+  EXPECT_EQ(dlg.log(), "first\r\nsecond\r\nthird\r\n");
+  EXPECT_EQ(view_.scrolls[IDC_EDIT_LOG], 3);
+  EXPECT_EQ(view_.bar_colors, (std::vector<uint32_t>{kBarRed}));
+  EXPECT_EQ(view_.bar_positions, (std::vector<int>{50}));
+}
+
+}  // namespace
+}  // namespace velloran

@@ -1,0 +1,69 @@
+// A DialogView that records what the dialog's logic does to it, and a
+// launcher that records the procedures it is asked to start.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dialog_view.h"
+#include "procedure_launcher.h"
+
+namespace velloran::testing {
+
+class FakeDialogView : public DialogView {
+ public:
+  bool IsChecked(int id) const override { return checked.count(id) != 0 && checked.at(id); }
+  std::string GetText(int id) const override {
+    ++reads[id];
+    auto it = texts.find(id);
+    return it == texts.end() ? std::string() : it->second;
+  }
+  void SetText(int id, const std::string &text) override { texts[id] = text; }
+  void AddComboEntry(int id, const std::string &text) override { entries[id].push_back(text); }
+  void InsertComboEntry(int id, int index, const std::string &text) override {
+    entries[id].insert(entries[id].begin() + index, text);
+  }
+  void SelectComboEntry(int id, int index) override {
+    std::vector<std::string> &list = entries[id];
+    texts[id] = index >= 0 && index < static_cast<int>(list.size()) ? list[index] : std::string();
+  }
+  void ScrollToBottom(int id) override { ++scrolls[id]; }
+  void SetBarColor(int, uint32_t color) override { bar_colors.push_back(color); }
+  void SetBarPosition(int, int position) override { bar_positions.push_back(position); }
+  void ShowMessageBox(const std::string &text) override { boxes.push_back(text); }
+  std::optional<std::string> ChooseFileToOpen(const std::string &filter) override {
+    filters.push_back(filter);
+    return chosen_file;
+  }
+
+  std::map<int, bool> checked;
+  std::map<int, std::string> texts;
+  mutable std::map<int, int> reads;
+  std::map<int, std::vector<std::string>> entries;
+  std::map<int, int> scrolls;
+  std::vector<uint32_t> bar_colors;
+  std::vector<int> bar_positions;
+  std::vector<std::string> boxes;
+  std::vector<std::string> filters;
+  std::optional<std::string> chosen_file;
+};
+
+class RecordingLauncher : public ProcedureLauncher {
+ public:
+  bool Launch(UpgradeProcedure procedure) override {
+    launched.push_back(procedure);
+    return succeed;
+  }
+  bool Running() const override { return false; }
+
+  std::vector<UpgradeProcedure> launched;
+  bool succeed = true;
+};
+
+// Three distinguishable procedures that are never run.
+inline unsigned FakeUsbProc(void *) { return 0; }
+inline unsigned FakeComProc(void *) { return 0; }
+inline unsigned FakeLptProc(void *) { return 0; }
+
+}  // namespace velloran::testing
