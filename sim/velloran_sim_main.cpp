@@ -1,0 +1,144 @@
+// velloran-sim: a simulated printer boot loader on a pseudo-terminal.
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frame.h"
+#include "sim_options.h"
+
+using namespace velloran;
+using namespace velloran::sim;
+
+namespace {
+
+std::unique_ptr<PtyPrinter> MakePrinter(const SimOptions &options) {
+  switch (options.link) {
+    case SimLink::kSerial:
+      return std::make_unique<SerialPrinter>(SerialPrinterOptions{
+          options.baud, options.wireTime, options.baudAfterBoot, options.model});
+    case SimLink::kUsb:
+      return std::make_unique<UsbPrinter>(
+          UsbPrinterOptions{options.vendorId, options.productId, options.minor, true, options.model});
+    case SimLink::kLpt:
+      break;
+  }
+  return std::make_unique<LptPrinter>(
+      LptPrinterOptions{options.stallAfterBytes, options.link == SimLink::kLpt ? options.stallAfterPackets : std::nullopt,
+                        options.model});
+}
+
+std::string FrameLine(const ReceivedFrame &frame, bool answers) {
+  std::string line = "frame " + std::to_string(frame.step) + ": " + CommandName(frame.command);
+  const size_t payload = frame.bytes.size() >= 9 ? frame.bytes.size() - 9 : 0;
+  if (frame.command == CMD_VERSION && payload == 2) {
+    char version[16];
+    std::snprintf(version, sizeof version, " %02X %02X", frame.bytes[7], frame.bytes[8]);
+    line += version;
+  } else if (payload > 0) {
+    line += " " + std::to_string(payload) + " bytes";
+  }
+  if (!frame.checksumOk) line += " (bad checksum)";
+  if (answers) line += frame.answered ? " -> status " + std::to_string(frame.replyStatus) : " (no reply)";
+  return line;
+}
+
+void PrintWhere(const SimOptions &options, const PtyPrinter &printer) {
+  const std::string node = printer.SlavePath();
+  switch (options.link) {
+    case SimLink::kSerial:
+      std::printf("listening: serial printer on %s at %u baud%s\n", node.c_str(), options.baud,
+                  options.wireTime ? ", with wire time" : "");
+      std::printf("environment: VELLORAN_DEVICE_MAP=%s=%s\n", options.comName.c_str(), node.c_str());
+      std::printf("try: VELLORAN_DEVICE_MAP=%s=%s velloran-cli upgrade --link serial --port %s IMAGE\n",
+                  options.comName.c_str(), node.c_str(), options.comName.c_str());
+      break;
+    case SimLink::kUsb: {
+      const auto &usb = static_cast<const UsbPrinter &>(printer);
+      std::printf("listening: USB printer %04x:%04x as %s (%s)\n", options.vendorId, options.productId,
+                  usb.NodePath().c_str(), node.c_str());
+      std::printf("environment: VELLORAN_SYSFS_ROOT=%s VELLORAN_DEV_ROOT=%s\n", usb.SysfsRoot().c_str(),
+                  usb.DevRoot().c_str());
+      std::printf("try: VELLORAN_SYSFS_ROOT=%s VELLORAN_DEV_ROOT=%s velloran-cli upgrade --link usb IMAGE\n",
+                  usb.SysfsRoot().c_str(), usb.DevRoot().c_str());
+      break;
+    }
+    case SimLink::kLpt:
+      std::printf("listening: parallel-port printer on %s\n", node.c_str());
+      std::printf("environment: VELLORAN_DEVICE_MAP=LPT1=%s\n", node.c_str());
+      std::printf("try: VELLORAN_DEVICE_MAP=LPT1=%s velloran-cli upgrade --link lpt IMAGE\n", node.c_str());
+      break;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::string error;
+  const auto options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), &error);
+  if (!options) {
+    std::fprintf(stderr, "velloran-sim: %s\nTry velloran-sim --help.\n", error.c_str());
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(SimUsage(), stdout);
+    return 0;
+  }
+
+  // The signals are taken by sigtimedwait below; the printer's thread must
+  // not receive them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  std::unique_ptr<PtyPrinter> printer = MakePrinter(*options);
+  printer->WithModel([&](BootLoaderModel &model) { ApplyFaults(*options, model); });
+  const bool answers = options->link != SimLink::kLpt;
+  std::atomic<bool> finished{false};
+  printer->SetFrameListener([&](const ReceivedFrame &frame) {
+    std::printf("%s\n", FrameLine(frame, answers).c_str());
+    if (frame.command == CMD_FINISH && frame.checksumOk && (!answers || frame.replyStatus == ST_OK)) finished = true;
+  });
+  printer->SetNoticeListener([](const std::string &text) { std::printf("note: %s\n", text.c_str()); });
+  if (!printer->Start(&error)) {
+    std::fprintf(stderr, "velloran-sim: %s\n", error.c_str());
+    return 1;
+  }
+  PrintWhere(*options, *printer);
+
+  const timespec tick{0, 100'000'000};
+  for (;;) {
+    const int signal = sigtimedwait(&signals, nullptr, &tick);
+    if (signal == SIGINT || signal == SIGTERM) {
+      std::printf("stopping on %s\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
+      break;
+    }
+    if (options->exitAfterFinish && finished) {
+      // Let the tool read the last reply before the port goes away.
+      printer->WaitUntilDelivered(std::chrono::seconds(2));
+      std::printf("upgrade finished\n");
+      break;
+    }
+  }
+  printer->Stop();
+
+  const size_t flashed = printer->FlashedImage().size();
+  if (!options->imageOut.empty()) {
+    if (!printer->WriteFlashedImage(options->imageOut, &error)) {
+      std::fprintf(stderr, "velloran-sim: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("flashed image: %zu bytes written to %s\n", flashed, options->imageOut.c_str());
+  } else {
+    std::printf("flashed image: %zu bytes\n", flashed);
+  }
+  return 0;
+}
