@@ -73,6 +73,11 @@ ImageLoadResult LoadImageFile(const std::string &path) {
   if (std::fread(image.buffer.get(), 1, image.size, file.get()) != image.size) {
     return Failure(kShortRead);
   }
+  // Where the position is a 32-bit long, a larger file's size wraps and
+  // looks small: only reaching the end proves that all of it was read.
+  if (std::fgetc(file.get()) != EOF) {
+    return Failure(kTooLarge);
+  }
   image.buffer[image.size] = 0;
   ImageLoadResult result;
   result.image = std::move(image);
