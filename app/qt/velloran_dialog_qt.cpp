@@ -1,5 +1,6 @@
 #include "velloran_dialog_qt.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QThread>
+#include <algorithm>
 
 #include "dialog_template.h"
 #include "dialog_units.h"
@@ -105,6 +107,9 @@ void QtVelloranDialog::BuildControls() {
         auto *box = new QComboBox(this);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);  // typed text is not added to the list
+        // A chosen entry shows its start (the port name), not the end of a
+        // long device hint.
+        connect(box, &QComboBox::currentIndexChanged, box, [box] { box->lineEdit()->setCursorPosition(0); });
         widget = box;
         break;
       }
@@ -138,6 +143,14 @@ void QtVelloranDialog::BuildControls() {
       }
     }
     velloran::DialogRect r = units.ToPixels(spec.rect);
+    if (auto *box = qobject_cast<QComboBox *>(widget)) {
+      // A combo box's height in the template includes its drop-down list;
+      // the closed box is as high as its font needs.
+      int closed = box->sizeHint().height();
+      box->setMaxVisibleItems(std::max(1, (r.cy - closed) / (metrics.height() + 2)));
+      box->view()->setMinimumWidth(r.cx * 3);  // entries with a device hint stay readable
+      r.cy = closed;
+    }
     widget->setGeometry(r.x, r.y, r.cx, r.cy);
     widget->setVisible(spec.visible);
     if (spec.kind == ControlKind::kGroupBox || spec.kind == ControlKind::kProgressBar) {

@@ -14,7 +14,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // without the static destructors that the worker may still be using.
   if (velloran::DefaultProcedureLauncher().Running()) {
     std::fflush(nullptr);
-    std::quick_exit(0);
+    std::_Exit(0);
   }
   return 0;
 }
