@@ -19,6 +19,9 @@ CComPort::CComPort(DWORD dwOption) {
 
 CComPort::~CComPort() {
   Close(500);
+  // A thread that did not end in time (it cannot be terminated on every
+  // system) still uses this object: it must not go away before them.
+  ReapThreads(INFINITE);
   ReleaseHandles();
   DeleteCriticalSection(&csTransmit_);
   DeleteCriticalSection(&csReceive_);

@@ -279,6 +279,9 @@ class CComPort {
   // Stops one worker thread; false when it neither ended nor could be
   // terminated.
   bool StopThread(HANDLE &hThread, HANDLE hEvent, DWORD dwWaitTime);
+  // Clears the handles of worker threads that end within dwWaitTime (ones
+  // that a failed EndThread left set).
+  void ReapThreads(DWORD dwWaitTime);
   void WaitForTxDrain();
 
   static unsigned __stdcall WatchThreadEntry(void *pParam);

@@ -2,6 +2,8 @@
 // points.
 #include "com_port.h"
 
+#include <initializer_list>
+
 namespace {
 
 // The drain wait of EndThread gives up once the transmit buffer has not
@@ -12,6 +14,9 @@ constexpr DWORD kDrainPollMs = 50;
 }  // namespace
 
 bool CComPort::BeginThread(DWORD dwExtraOptions) {
+  // A thread that a failed EndThread left behind and that has ended since
+  // no longer stands in the way.
+  ReapThreads(0);
   if (!COM_ASSERT(!hWatchThread_ && !hReadThread_ && !hWriteThread_)) return false;
   bRunning_ = true;
   unsigned flags = (dwOption_ & EN_SUSPENDED) != 0 ? CREATE_SUSPENDED : 0;
@@ -93,6 +98,15 @@ bool CComPort::StopThread(HANDLE &hThread, HANDLE hEvent, DWORD dwWaitTime) {
   ::CloseHandle(hThread);
   hThread = NULL;
   return true;
+}
+
+void CComPort::ReapThreads(DWORD dwWaitTime) {
+  for (HANDLE *hThread : {&hWatchThread_, &hReadThread_, &hWriteThread_}) {
+    if (*hThread != NULL && ::WaitForSingleObject(*hThread, dwWaitTime) == WAIT_OBJECT_0) {
+      ::CloseHandle(*hThread);
+      *hThread = NULL;
+    }
+  }
 }
 
 void CComPort::WaitForTxDrain() {

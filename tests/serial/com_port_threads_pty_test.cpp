@@ -278,3 +278,51 @@ TEST(ComPortStop, CloseWhileTheOwnerIsBetweenReadsLeavesNoThread) {
     EXPECT_EQ(port.ThreadCount(), 0);
   }
 }
+
+namespace {
+
+// A port whose read thread ignores the stop request for a while.
+class SlowToStopPort : public TestPort {
+ public:
+  using TestPort::TestPort;
+  std::atomic<int> lingerMs{600};
+  std::atomic<bool> *ended = nullptr;
+
+  DWORD ReadLoop() override {
+    while (bRunning_) ::Sleep(10);
+    ::Sleep(lingerMs);
+    if (ended != nullptr) *ended = true;
+    return 0;
+  }
+};
+
+}  // namespace
+
+TEST(ComPortStop, ThreadThatIgnoresTheStopKeepsItsHandleUntilItEnds) {
+  PtyPair pty;
+  pty.MapAs(kPort);
+  SlowToStopPort port(CComPort::EN_OVERLAPPED | CComPort::EN_RX_THREAD);
+  ASSERT_TRUE(port.Open(kPort));
+  HANDLE lingering = port.ReadThread();
+  EXPECT_FALSE(port.EndThread(50));  // cannot be terminated here
+  EXPECT_EQ(port.ReadThread(), lingering);
+  EXPECT_FALSE(port.BeginThread());  // still running
+  ASSERT_EQ(::WaitForSingleObject(lingering, 5000), WAIT_OBJECT_0);
+  port.lingerMs = 0;
+  EXPECT_TRUE(port.BeginThread());  // the ended thread no longer stands in the way
+  EXPECT_EQ(port.ThreadCount(), 1);
+  EXPECT_TRUE(port.EndThread(2000));
+}
+
+TEST(ComPortStop, DestructionWaitsForAThreadThatDidNotStopInTime) {
+  PtyPair pty;
+  pty.MapAs(kPort);
+  std::atomic<bool> ended{false};
+  {
+    SlowToStopPort port(CComPort::EN_OVERLAPPED | CComPort::EN_RX_THREAD);
+    port.ended = &ended;
+    ASSERT_TRUE(port.Open(kPort));
+    port.Close(50);
+  }
+  EXPECT_TRUE(ended);
+}
