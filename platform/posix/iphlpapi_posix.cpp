@@ -1,12 +1,12 @@
 // The IPv4 neighbour table: GetIpNetTable from /proc/net/arp and
 // FlushIpNetTable through rtnetlink.
 #include "arp_table.h"
+#include "small_text_file.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -175,9 +175,10 @@ using namespace velloran::platform;
 
 DWORD GetIpNetTable(PMIB_IPNETTABLE pIpNetTable, DWORD *pdwSize, BOOL bOrder) {
   if (!pdwSize) return ERROR_INVALID_PARAMETER;
-  std::ifstream file("/proc/net/arp");
-  if (!file) return ERROR_NOT_SUPPORTED;
-  std::vector<MIB_IPNETROW> rows = ParseArpTable(file, SystemInterfaceIndex);
+  std::optional<std::string> text = ReadSmallTextFile("/proc/net/arp");
+  if (!text) return ERROR_NOT_SUPPORTED;
+  std::istringstream lines(*text);
+  std::vector<MIB_IPNETROW> rows = ParseArpTable(lines, SystemInterfaceIndex);
   if (rows.empty()) return ERROR_NO_DATA;
   if (bOrder) {
     std::stable_sort(rows.begin(), rows.end(), [](const MIB_IPNETROW &a, const MIB_IPNETROW &b) {

@@ -3,6 +3,7 @@
 #include "win32_setupapi.h"
 
 #include "kernel_object.h"
+#include "small_text_file.h"
 #include "usb_print_paths.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -35,9 +35,10 @@ bool SameGuid(const GUID &a, const GUID &b) { return std::memcmp(&a, &b, sizeof(
 
 // Four hex digits, as the kernel writes idVendor and idProduct.
 std::optional<std::string> ReadIdField(const fs::path &file) {
-  std::ifstream in(file);
-  std::string text;
-  if (!in || !(in >> text)) return std::nullopt;
+  std::optional<std::string> content = ReadSmallTextFile(file.string());
+  if (!content) return std::nullopt;
+  std::string text = *content;
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
   if (text.size() != 4) return std::nullopt;
   for (char c : text) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;

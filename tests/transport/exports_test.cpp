@@ -6,7 +6,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <regex>
+#include <sstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,11 +21,14 @@ struct DefExport {
 std::vector<DefExport> ReadDefFile() {
   std::ifstream in(CORVALINK_DEF_FILE);
   std::vector<DefExport> exports;
-  std::regex line_pattern(R"(^\s+([A-Za-z_]\w*)\s+@(\d+)\s*$)");
   std::string line;
-  std::smatch m;
   while (std::getline(in, line)) {
-    if (std::regex_match(line, m, line_pattern)) exports.push_back({m[1], std::stoi(m[2])});
+    // "    Name @N" lines; the heading lines start in the first column.
+    if (line.empty() || (line[0] != ' ' && line[0] != '\t')) continue;
+    std::istringstream fields(line);
+    std::string name, ordinal;
+    if (fields >> name >> ordinal && ordinal.size() > 1 && ordinal[0] == '@')
+      exports.push_back({name, std::stoi(ordinal.substr(1))});
   }
   return exports;
 }
