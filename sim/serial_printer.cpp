@@ -1,6 +1,13 @@
 #include "serial_printer.h"
 
 namespace velloran::sim {
+namespace {
+
+std::string RateText(std::optional<unsigned> baud) {
+  return baud ? std::to_string(*baud) : std::string("a non-standard rate");
+}
+
+}  // namespace
 
 SerialPrinter::SerialPrinter(SerialPrinterOptions options)
     : PtyPrinter(options.model),
@@ -52,11 +59,18 @@ void SerialPrinter::Ignore(size_t length, std::optional<unsigned> hostBaud) {
   // Garbage also spoils a frame that had begun.
   WithModel([](BootLoaderModel &m) { m.DropPartialFrame(); });
   Notice("ignored " + std::to_string(length) + " bytes at " +
-         (hostBaud ? std::to_string(*hostBaud) : std::string("a non-standard rate")) + " baud (listening at " +
+         RateText(hostBaud) + " baud (listening at " +
          std::to_string(baud_.load()) + ")");
 }
 
 bool SerialPrinter::Transmit(const uint8_t *data, size_t length) {
+  // A host that has moved to another rate meanwhile cannot read the reply.
+  const std::optional<unsigned> hostBaud = Pty().SlaveBaudRate();
+  if (hostBaud != toHost_.Baud()) {
+    Notice("lost " + std::to_string(length) + " reply bytes: the host listens at " +
+           RateText(hostBaud) + " baud");
+    return true;
+  }
   if (!options_.wireTime) return Send(data, length);
   // Each byte reaches the host when its last bit has crossed; hand over
   // whatever is due, then wait for the next one.

@@ -1,6 +1,7 @@
 // A printer on a serial line. It hears the host only while the host's line
 // speed (the slave's termios, as the master sees it) is the printer's own:
-// bytes sent at another rate are garbage to a real UART and are ignored.
+// bytes sent at another rate are garbage to a real UART and are ignored, and
+// so is a reply that goes out after the host changed its rate.
 #pragma once
 
 #include <atomic>

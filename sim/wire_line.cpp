@@ -6,6 +6,7 @@ namespace velloran::sim {
 
 void WireLine::SetBaud(unsigned baud) {
   using namespace std::chrono;
+  baud_ = baud;
   byteTime_ = duration_cast<Clock::duration>(nanoseconds(10'000'000'000LL / std::max(baud, 1u)));
 }
 

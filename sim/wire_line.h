@@ -15,6 +15,7 @@ class WireLine {
   explicit WireLine(unsigned baud) { SetBaud(baud); }
 
   void SetBaud(unsigned baud);
+  unsigned Baud() const { return baud_; }
   Clock::duration ByteTime() const { return byteTime_; }
 
   // Puts count bytes on the line, starting at start or as soon as the bytes
@@ -22,6 +23,7 @@ class WireLine {
   Clock::time_point Transfer(size_t count, Clock::time_point start);
 
  private:
+  unsigned baud_ = 0;
   Clock::duration byteTime_{};
   Clock::time_point free_{};
 };

@@ -90,6 +90,24 @@ TEST(SerialPrinter, BytesAtAnotherRateSpoilTheFrameTheyFallInto) {
   EXPECT_EQ(host.Read(9, milliseconds(2000)), Reply(ST_OK));
 }
 
+TEST(SerialPrinter, LosesAReplyThatComesAfterTheHostChangedItsRate) {
+  RunningPrinter running(AtRate(9600));
+  ASSERT_TRUE(running.started);
+  ReplyFault late;
+  late.delay = milliseconds(300);
+  running.printer.WithModel([&](BootLoaderModel &model) { model.FailStep(1, late); });
+  HostPort host(running.printer.SlavePath());
+  ASSERT_TRUE(host.SetBaudRate(9600));
+  ASSERT_TRUE(host.Write(Frame(CMD_PROBE)));
+  std::this_thread::sleep_for(milliseconds(50));
+  ASSERT_TRUE(host.SetBaudRate(19200));
+  EXPECT_TRUE(host.Read(9, milliseconds(600)).empty());
+  // Back at the printer's rate, the next probe is answered at once.
+  ASSERT_TRUE(host.SetBaudRate(9600));
+  ASSERT_TRUE(host.Write(Frame(CMD_PROBE)));
+  EXPECT_EQ(host.Read(9, milliseconds(2000)), Reply(ST_OK));
+}
+
 TEST(SerialPrinter, SwitchesToItsBootRateAfterEnteringBootMode) {
   SerialPrinterOptions options = AtRate(9600);
   options.baudAfterBoot = 57600;
