@@ -7,7 +7,8 @@
 // Write are called by the owner's thread. The worker threads exist between
 // Open and Close. The owner's Read and the workers' ReadToBuffer never use
 // the read record RO_ at the same time and every received byte reaches the
-// owner's Read in order (see Read in com_port_read.cpp).
+// owner's Read in order (see Read in com_port_read.cpp). A derived class
+// closes the port in its own destructor: the workers call its overrides.
 #pragma once
 
 #include "com_assert.h"

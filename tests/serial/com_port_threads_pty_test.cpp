@@ -281,48 +281,66 @@ TEST(ComPortStop, CloseWhileTheOwnerIsBetweenReadsLeavesNoThread) {
 
 namespace {
 
+// What the lingering read thread below reports; kept outside the port
+// object, which the thread may outlive.
+std::atomic<int> g_lingerMs{600};
+std::atomic<bool> g_lingerStarted{false};
+std::atomic<bool> g_lingerEnded{false};
+
 // A port whose read thread ignores the stop request for a while.
 class SlowToStopPort : public TestPort {
  public:
   using TestPort::TestPort;
-  std::atomic<int> lingerMs{600};
-  std::atomic<bool> *ended = nullptr;
 
   DWORD ReadLoop() override {
+    g_lingerStarted = true;
     while (bRunning_) ::Sleep(10);
-    ::Sleep(lingerMs);
-    if (ended != nullptr) *ended = true;
+    ::Sleep(g_lingerMs);
+    g_lingerEnded = true;
     return 0;
   }
 };
+
+// Waits until the read thread runs, so that the port object is not
+// destroyed while the thread is still being dispatched into it.
+void WaitForLingerStart() {
+  ASSERT_TRUE(WaitFor([] { return g_lingerStarted.load(); }, 5000));
+}
 
 }  // namespace
 
 TEST(ComPortStop, ThreadThatIgnoresTheStopKeepsItsHandleUntilItEnds) {
   PtyPair pty;
   pty.MapAs(kPort);
+  g_lingerMs = 600;
+  g_lingerStarted = false;
   SlowToStopPort port(CComPort::EN_OVERLAPPED | CComPort::EN_RX_THREAD);
   ASSERT_TRUE(port.Open(kPort));
+  WaitForLingerStart();
   HANDLE lingering = port.ReadThread();
   EXPECT_FALSE(port.EndThread(50));  // cannot be terminated here
   EXPECT_EQ(port.ReadThread(), lingering);
   EXPECT_FALSE(port.BeginThread());  // still running
   ASSERT_EQ(::WaitForSingleObject(lingering, 5000), WAIT_OBJECT_0);
-  port.lingerMs = 0;
+  g_lingerMs = 0;
+  g_lingerStarted = false;
   EXPECT_TRUE(port.BeginThread());  // the ended thread no longer stands in the way
   EXPECT_EQ(port.ThreadCount(), 1);
+  WaitForLingerStart();
   EXPECT_TRUE(port.EndThread(2000));
 }
 
 TEST(ComPortStop, DestructionWaitsForAThreadThatDidNotStopInTime) {
   PtyPair pty;
   pty.MapAs(kPort);
-  std::atomic<bool> ended{false};
+  g_lingerMs = 600;
+  g_lingerStarted = false;
+  g_lingerEnded = false;
   {
     SlowToStopPort port(CComPort::EN_OVERLAPPED | CComPort::EN_RX_THREAD);
-    port.ended = &ended;
     ASSERT_TRUE(port.Open(kPort));
+    WaitForLingerStart();
     port.Close(50);
   }
-  EXPECT_TRUE(ended);
+  EXPECT_TRUE(g_lingerEnded);
 }

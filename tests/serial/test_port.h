@@ -9,6 +9,8 @@
 class TestPort : public CComPort {
  public:
   using CComPort::CComPort;
+  // Stops the workers before this class's part of the object goes away.
+  ~TestPort() override { Close(); }
 
   HANDLE WatchThread() const { return hWatchThread_; }
   HANDLE ReadThread() const { return hReadThread_; }
