@@ -12,9 +12,6 @@ target_include_directories(velloran_upgrade_steps PUBLIC ${CMAKE_CURRENT_LIST_DI
 target_link_libraries(velloran_upgrade_steps PUBLIC velloran_protocol velloran_platform)
 
 # velloran_upgrade: the three procedures on their links.
-if(NOT EXISTS ${CMAKE_CURRENT_LIST_DIR}/../transport/corvalink.h)
-  return()
-endif()
 add_library(velloran_upgrade STATIC
   ${CMAKE_CURRENT_LIST_DIR}/usb_upgrade.cpp
   ${CMAKE_CURRENT_LIST_DIR}/baud_detection.cpp

@@ -4,6 +4,8 @@
 #include <asm/termbits.h>
 #include <cerrno>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace velloran::platform {
 namespace {
@@ -13,6 +15,15 @@ constexpr DWORD kPurgeFlags = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PU
 // A pseudo-terminal has no modem lines and no break control; the driver
 // says so with one of these.
 bool NotSupportedHere(int error) { return error == ENOTTY || error == EINVAL || error == EOPNOTSUPP; }
+
+// The slave side of a pseudo-terminal (majors 136-143). What was written to
+// it has already reached the other end, the simulated device: there is no
+// transmit queue left to clear, and flushing would take back bytes that a
+// synchronous write reported as written.
+bool IsPseudoTerminalSlave(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+}
 
 }  // namespace
 
@@ -32,7 +43,7 @@ BOOL FileObject::Purge(DWORD flags) {
   if (flags & PURGE_RXABORT) AbortQueue(reads_);
   // Only a tty has queues to clear; for other nodes there is nothing to do.
   if (is_tty() && !hung_up_) {
-    if ((flags & PURGE_TXCLEAR) && ioctl(fd_, TCFLSH, TCOFLUSH) != 0) {
+    if ((flags & PURGE_TXCLEAR) && !IsPseudoTerminalSlave(fd_) && ioctl(fd_, TCFLSH, TCOFLUSH) != 0) {
       SetLastError(Win32ErrorFromErrno(errno));
       return FALSE;
     }

@@ -1,0 +1,71 @@
+// Baud-rate detection on the process-wide serial port.
+#include "baud_detection.h"
+
+#include <cstdio>
+
+#include "app_values.h"
+#include "crc16.h"
+#include "frame.h"
+#include "serial_upgrade.h"
+#include "status_report.h"
+#include "upgrade_texts.h"
+
+using namespace velloran;
+
+namespace {
+
+constexpr DWORD kProbeWindowMs = 501;
+constexpr DWORD kProbeReplyLength = 9;
+
+std::string RateLine(const char *format, DWORD rate) {
+  char line[96];
+  std::snprintf(line, sizeof line, format, static_cast<unsigned>(rate));
+  return line;
+}
+
+// A printer answered at this rate: a whole reply, a good checksum, status 1.
+bool ProbeAnswered(const uint8_t *reply, DWORD length) {
+  return length == kProbeReplyLength &&
+         JudgeReply(CMD_PROBE, reply, kProbeReplyLength) == ReplyOutcome::kSuccess;
+}
+
+}  // namespace
+
+bool ComDetectBaudRate(DWORD dwPort) {
+  CComPort &port = g_ComPort;
+  uint8_t probe[kProbeReplyLength] = {kFrameHead[0], kFrameHead[1], kFrameHead[2], kFrameHead[3],
+                                      CMD_PROBE, 0, 0};
+  AppendCrc16(probe, 7);
+  const uint8_t preamble[16] = {};
+
+  port.Close(500);
+  port.Open(dwPort);
+  int position = 0;
+  for (DWORD rate : kDetectionRates) {
+    ++position;
+    uint8_t reply[kMaxReplyLength] = {};
+    SendUpgradeStatus(RateLine(text::kTestingBaudFormat, rate), position * 100 / 7);
+    port.SetState(rate, NOPARITY, 8, ONESTOPBIT);
+    port.Write(preamble, sizeof preamble);
+    port.Flush();
+    Sleep(10);
+    port.Write(probe, sizeof probe);
+    const DWORD t0 = GetTickCount();
+    DWORD got = 0;
+    for (;;) {
+      const DWORD t = GetTickCount();
+      got = port.Read(reply, kProbeReplyLength, INFINITE);
+      if (got == kProbeReplyLength || t - t0 >= kProbeWindowMs) break;
+    }
+    if (ProbeAnswered(reply, got)) {
+      SendUpgradeStatus(RateLine(text::kBaudFoundFormat, rate), 100);
+      g_nBaudRate = static_cast<int>(rate);
+      port.Flush();
+      return true;
+    }
+    port.Flush();
+  }
+  SendUpgradeStatus(text::kNoBaudFound, 100);
+  port.Close(500);
+  return false;
+}

@@ -1,0 +1,160 @@
+// The parallel-port upgrade procedure: two boot switches 2000 ms apart, the
+// version notice, erase, the packets back to back, finish. Nothing is read.
+#include "lpt_upgrade.h"
+
+#include "exchange.h"
+#include "frame.h"
+#include "image.h"
+#include "procedures.h"
+#include "status_report.h"
+#include "upgrade_steps.h"
+#include "upgrade_texts.h"
+#include "win32_base.h"
+
+using namespace velloran;
+
+HANDLE g_hLpt = INVALID_HANDLE_VALUE;
+
+namespace {
+
+constexpr char kPortName[] = "LPT1";
+constexpr uint32_t kLptPacketSize = 512;
+constexpr DWORD kRetryWindowMs = 3000;
+
+// Writes the control frame of the exchange state; true when all of it went.
+bool WriteControlFrame() {
+  DWORD written = 0;
+  return WriteLpt(g_hLpt, g_TxFrame, static_cast<DWORD>(g_nTxLen), &written) == 1 &&
+         written == static_cast<DWORD>(g_nTxLen);
+}
+
+unsigned EndProcedure(unsigned result) {
+  g_bUpgrading = 0;
+  return result;
+}
+
+unsigned ClosePortAndEnd(unsigned result) {
+  CloseLpt(g_hLpt);
+  return EndProcedure(result);
+}
+
+// Sends packet index; reports it and updates progress. False after a failure
+// (its line sent).
+bool SendPacket(const LoadedImage &image, uint32_t index, uint32_t full, int &progress) {
+  ResetExchange();
+  SetDataFrameHead();
+  if (!CutPacket(image, index, kLptPacketSize) || LptSendDataFrame() != 1) {
+    SendUpgradeStatus(text::kLptSendFailed, progress);
+    return false;
+  }
+  progress = index == full ? 100 : PacketProgress(index, full);
+  SendUpgradeStatus(PacketSentLine(index + 1), progress);
+  return true;
+}
+
+}  // namespace
+
+bool LptSwitchToBoot(int mode) {
+  SendUpgradeStatus(text::kPreparingBoot, 0);
+  Sleep(200);
+  ResetExchange();
+  BuildControlFrame(CMD_ENTER_BOOT);
+  const bool sent = WriteControlFrame();
+  if (!sent) {
+    SendUpgradeStatus(text::kLptNoReplyExit, 0);
+  } else if (mode == 0) {
+    SendUpgradeStatus(text::kBootEntered, 100);
+  } else {
+    SendUpgradeStatus(text::kLptPacketInfo, 100);
+    g_nPacketSize = kLptPacketSize;
+  }
+  ResetExchange();
+  return sent;
+}
+
+bool LptCheckVersion() {
+  Sleep(200);
+  // No reset before the build: it would clear the version bytes.
+  BuildVersionFrame();
+  SendUpgradeStatus(text::kLptCheckingVersion, 20);
+  Sleep(500);
+  const bool sent = WriteControlFrame();
+  SendUpgradeStatus(sent ? text::kLptVersionChecked : text::kLptNoReplyExit, sent ? 100 : 20);
+  ResetExchange();
+  return sent;
+}
+
+bool LptEraseFlash() {
+  Sleep(200);
+  ResetExchange();
+  BuildControlFrame(CMD_ERASE);
+  SendUpgradeStatus(text::kEraseStart, 220);
+  Sleep(500);
+  SendUpgradeStatus(text::kEraseDots, 240);
+  const bool sent = WriteControlFrame();
+  SendUpgradeStatus(sent ? text::kLptEraseDone : text::kLptNoReplyExit, sent ? 299 : 240);
+  ResetExchange();
+  return sent;
+}
+
+int LptSendDataFrame() {
+  uint8_t frame[kDataFrameBufferSize];
+  const DataFrameBuild built = BuildDataFrame(frame);
+  if (!built) return 0;
+  static constexpr uint8_t kLeadingZeros[2] = {0, 0};
+  const DWORD length = static_cast<DWORD>(built.length);
+  const DWORD t0 = GetTickCount();
+  for (;;) {
+    const DWORD t = GetTickCount();
+    DWORD written = 0;
+    WriteLpt(g_hLpt, kLeadingZeros, sizeof kLeadingZeros, &written);
+    written = 0;
+    // A write cut short by the port's time-out did not deliver the frame.
+    const int result = WriteLpt(g_hLpt, frame, length, &written);
+    const bool sent = result == 1 && written == length;
+    if (sent || t - t0 > kRetryWindowMs) return sent ? 1 : 0;
+  }
+}
+
+unsigned LptUpgradeProc(void *) {
+  g_bUpgrading = 1;
+  LoadedImage image;
+  if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
+
+  g_hLpt = OpenLptA(kPortName);
+  if (g_hLpt == INVALID_HANDLE_VALUE) {
+    UpgradeMessageBox(text::kBoxPortOpenFailed);
+    return EndProcedure(kUpgradeFailed);
+  }
+  auto abandon = [] {
+    ResetExchange();
+    return ClosePortAndEnd(kUpgradeFailed);
+  };
+  if (!LptSwitchToBoot(0)) return abandon();
+  Sleep(2000);
+  if (!LptSwitchToBoot(1)) return abandon();
+  DescrambleImageHeader(image);
+  if (!LptCheckVersion()) return abandon();
+  Sleep(1000);
+  if (!LptEraseFlash()) return abandon();
+
+  const uint32_t full = FullPacketCount(image.size, kLptPacketSize);
+  const uint32_t count = PacketCount(image.size, kLptPacketSize);
+  int progress = 0;
+  for (uint32_t index = 0; index < count; ++index) {
+    if (!SendPacket(image, index, full, progress)) return ClosePortAndEnd(kUpgradeFailed);
+  }
+
+  ResetExchange();
+  BuildControlFrame(CMD_FINISH);
+  const bool sent = WriteControlFrame();
+  if (sent) {
+    SendUpgradeStatus(text::kUpgradeDone, 200);
+    Sleep(100);
+    UpgradeMessageBox(text::kBoxLptUpgradeComplete);
+  } else {
+    SendUpgradeStatus(text::kLptUpgradeFailed, 200);
+  }
+  ResetExchange();
+  return ClosePortAndEnd(sent ? kUpgradeCompleted : kUpgradeFailed);
+}

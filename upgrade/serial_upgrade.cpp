@@ -1,0 +1,168 @@
+// The serial upgrade procedure: detection, boot switch, a pause with the port
+// closed, detection again, boot switch, version check, erase, the packets,
+// finish.
+#include "serial_upgrade.h"
+
+#include "app_values.h"
+#include "baud_detection.h"
+#include "exchange.h"
+#include "frame.h"
+#include "image.h"
+#include "procedures.h"
+#include "status_report.h"
+#include "upgrade_steps.h"
+#include "upgrade_texts.h"
+
+using namespace velloran;
+
+namespace {
+
+constexpr DWORD kReplyWindowMs = 3000;
+constexpr DWORD kDataReplyLength = 9;
+// Options added once the first detection has found the printer: buffered
+// writes, the receive buffer and a flush at close, and (at the next open)
+// the read thread.
+constexpr DWORD kUpgradeOptions = CComPort::EN_OVERLAPPED | CComPort::EN_RX_BUFFER |
+                                  CComPort::EN_TX_BUFFER | CComPort::EN_RX_THREAD |
+                                  CComPort::EN_FLUSH;  // 0x11E
+constexpr DWORD kSecondOpenOptions = kUpgradeOptions & ~CComPort::EN_OVERLAPPED;  // 0x11C
+
+DWORD ComPortNumber() { return static_cast<DWORD>(g_nComPort.load()); }
+
+void OpenAtDetectedRate(CComPort &port) {
+  port.Open(ComPortNumber());
+  port.SetState(static_cast<DWORD>(g_nBaudRate.load()), NOPARITY, 8, ONESTOPBIT);
+}
+
+// The end of every control step.
+bool EndControlStep(bool result) {
+  ResetExchange();
+  g_ComPort.Flush();
+  return result;
+}
+
+unsigned EndProcedure(unsigned result) {
+  g_bUpgrading = 0;
+  return result;
+}
+
+}  // namespace
+
+bool ComExchange() {
+  CComPort &port = g_ComPort;
+  if (g_nRxLen <= 0 || g_nRxLen > kMaxReplyLength) return false;
+  const DWORD wanted = static_cast<DWORD>(g_nRxLen);
+  port.WritePort(g_TxFrame, static_cast<DWORD>(g_nTxLen));
+  const DWORD t0 = GetTickCount();
+  DWORD got = 0;
+  for (;;) {
+    const DWORD t = GetTickCount();
+    // Each read fills the reply from its start: it must come whole.
+    got = port.Read(g_RxFrame, wanted, INFINITE);
+    if (got == wanted || t - t0 > kReplyWindowMs) break;
+  }
+  if (got != wanted) return false;
+  g_bRxReady = 1;
+  return true;
+}
+
+void ComSendDataFrame() {
+  CComPort &port = g_ComPort;
+  uint8_t frame[kDataFrameBufferSize];
+  const DataFrameBuild built = BuildDataFrame(frame);
+  if (built) {
+    port.WritePort(frame, static_cast<DWORD>(built.length));
+    Sleep(100);
+    const DWORD t0 = GetTickCount();
+    DWORD received = 0;
+    // Returns once the frame has left; the reply window already runs.
+    port.Flush();
+    for (;;) {
+      const DWORD t = GetTickCount();
+      Sleep(10);
+      const DWORD got = port.Read(g_RxFrame + received, kDataReplyLength - received, INFINITE);
+      if (got != 0 && got != kDataReplyLength) Sleep(10);
+      received += got;
+      if (received >= kDataReplyLength || t - t0 > kReplyWindowMs) break;
+    }
+    if (received == kDataReplyLength) g_bRxReady = 1;
+  }
+  port.Flush();
+  port.ResetCounters();
+  g_nRxLen = 0;
+}
+
+bool ComSwitchToBoot() {
+  SendUpgradeStatus(text::kPreparingBoot, 0);
+  Sleep(200);
+  ResetExchange();
+  BuildControlFrame(CMD_ENTER_BOOT);
+  ComExchange();
+  const bool unusableSize = BootReplyAnnouncesUnusableSize();
+  const bool ok = EndControlStep(ReportControlStep(ControlStep::kSwitchToBoot));
+  // No data frame could carry the announced packet size: the link is
+  // closed, not left open for a next attempt.
+  if (unusableSize) g_ComPort.Close(500);
+  return ok;
+}
+
+bool ComCheckVersion() {
+  Sleep(200);
+  // No reset before the build: it would clear the version bytes.
+  BuildVersionFrame();
+  SendUpgradeStatus(text::kGettingVersion, 20);
+  Sleep(500);
+  ComExchange();
+  return EndControlStep(ReportControlStep(ControlStep::kCheckVersion));
+}
+
+bool ComEraseFlash() {
+  Sleep(200);
+  ResetExchange();
+  BuildControlFrame(CMD_ERASE);
+  SendUpgradeStatus(text::kEraseStart, 220);
+  Sleep(500);
+  SendUpgradeStatus(text::kEraseDots, 240);
+  ComExchange();
+  return EndControlStep(ReportControlStep(ControlStep::kEraseFlash));
+}
+
+unsigned ComUpgradeProc(void *) {
+  g_bUpgrading = 1;
+  LoadedImage image;
+  if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
+  CComPort &port = g_ComPort;
+
+  // A failed control step leaves the port open; the next detection closes it.
+  auto abandon = [] {
+    ResetExchange();
+    return EndProcedure(kUpgradeFailed);
+  };
+  if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
+  OpenAtDetectedRate(port);
+  port.SetOption(port.GetOption() | kUpgradeOptions);
+  if (!ComSwitchToBoot()) return abandon();
+  port.Close(500);
+  Sleep(3000);
+
+  if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
+  port.SetOption(port.GetOption() | kSecondOpenOptions);
+  OpenAtDetectedRate(port);
+  if (!ComSwitchToBoot()) return abandon();
+  DescrambleImageHeader(image);
+  if (!ComCheckVersion()) return abandon();
+  Sleep(1000);
+  if (!ComEraseFlash()) return abandon();
+  Sleep(1000);
+
+  bool completed = false;
+  if (SendImagePackets(image, PacketLink{10, ComSendDataFrame})) {
+    ResetExchange();
+    BuildControlFrame(CMD_FINISH);
+    ComExchange();
+    completed = ReportFinish();
+  }
+  ResetExchange();
+  port.Close(500);
+  return EndProcedure(completed ? kUpgradeCompleted : kUpgradeFailed);
+}

@@ -1,0 +1,205 @@
+// The USB upgrade procedure: boot switch, version check, second boot switch,
+// erase, the packets 100 ms apart, finish.
+#include "usb_upgrade.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "exchange.h"
+#include "frame.h"
+#include "image.h"
+#include "procedures.h"
+#include "status_report.h"
+#include "upgrade_steps.h"
+#include "upgrade_texts.h"
+#include "win32_base.h"
+
+using namespace velloran;
+
+HANDLE g_hUsb = INVALID_HANDLE_VALUE;
+
+namespace {
+
+constexpr DWORD kReplyWindowMs = 3000;
+// A read that failed at once is tried again after this pause, so that a
+// vanished device does not spin the processor for the whole window.
+constexpr DWORD kRetryPauseMs = 10;
+
+bool OpenPortIfClosed() {
+  if (g_hUsb == INVALID_HANDLE_VALUE) g_hUsb = OpenUsb();
+  return g_hUsb != INVALID_HANDLE_VALUE;
+}
+
+// Closes the port; returns CloseUsb's result.
+int ClosePort() {
+  const int closed = CloseUsb(g_hUsb);
+  g_hUsb = INVALID_HANDLE_VALUE;
+  return closed;
+}
+
+// The end of the version check and the erase: they report a failed close.
+bool EndReportingStep(bool result) {
+  ResetExchange();
+  if (ClosePort() == 0) UpgradeMessageBox(text::kBoxCloseUsbFailed);
+  return result;
+}
+
+bool Elapsed(DWORD t0) { return GetTickCount() - t0 > kReplyWindowMs; }
+
+// Reads up to length bytes, repeating reads that bring nothing (the
+// transport bounds each read) until something comes or the window is over.
+// Returns the count read.
+DWORD ReadSomething(uint8_t *buffer, DWORD length, DWORD t0) {
+  for (;;) {
+    DWORD got = 0;
+    const int result = ReadUsb(g_hUsb, buffer, length, &got);
+    if (result == 1 && got > 0) return std::min(got, length);
+    if (Elapsed(t0)) return 0;
+    if (result != 1) Sleep(kRetryPauseMs);
+  }
+}
+
+unsigned EndProcedure(unsigned result) {
+  g_bUpgrading = 0;
+  return result;
+}
+
+}  // namespace
+
+void UsbExchange() {
+  if (g_hUsb == INVALID_HANDLE_VALUE) return;
+  if (g_nRxLen <= 0 || g_nRxLen > kMaxReplyLength) return;
+  DWORD written = 0;
+  if (WriteUsb(g_hUsb, g_TxFrame, static_cast<DWORD>(g_nTxLen), &written) == 0) {
+    UpgradeMessageBox(text::kBoxWriteFailed);
+    return;
+  }
+  const DWORD t0 = GetTickCount();
+  int received = 0;
+  uint8_t scratch[kMaxReplyLength];
+  for (;;) {
+    if (Elapsed(t0)) return;
+    DWORD got = 0;
+    const DWORD wanted = static_cast<DWORD>(g_nRxLen - received);
+    if (ReadUsb(g_hUsb, scratch, wanted, &got) == 1) {
+      got = std::min(got, wanted);
+      std::memcpy(g_RxFrame + received, scratch, got);
+      received += static_cast<int>(got);
+      if (received == g_nRxLen) {
+        g_bRxReady = 1;
+        return;
+      }
+    } else {
+      Sleep(kRetryPauseMs);
+    }
+  }
+}
+
+void UsbSendDataFrame() {
+  if (g_hUsb == INVALID_HANDLE_VALUE) {
+    UpgradeMessageBox(text::kBoxDataOpenUsbFailed);
+    return;
+  }
+  uint8_t frame[kDataFrameBufferSize];
+  const DataFrameBuild built = BuildDataFrame(frame);
+  if (!built) return;  // counts as no reply
+  DWORD written = 0;
+  if (WriteUsb(g_hUsb, frame, static_cast<DWORD>(built.length), &written) == 0) {
+    UpgradeMessageBox(text::kBoxDataWriteFailed);
+    return;
+  }
+  ResetExchange();
+  constexpr DWORD kReply = 9;
+  const DWORD t0 = GetTickCount();
+  const DWORD first = ReadSomething(g_RxFrame, kReply, t0);
+  // The window is judged after the read, even when it brought everything.
+  if (Elapsed(t0) || first == 0) return;
+  if (first < kReply) {
+    // The reply came in pieces: one more read for the rest, placed at the
+    // end of the reply. A reply still short fails the checksum test.
+    uint8_t rest[kReply] = {};
+    const DWORD more = ReadSomething(rest, kReply - first, t0);
+    std::memcpy(g_RxFrame + (kReply - more), rest, more);
+  }
+  g_bRxReady = 1;
+}
+
+bool UsbSwitchToBoot() {
+  SendUpgradeStatus(text::kPreparingBoot, 0);
+  if (!OpenPortIfClosed()) {
+    UpgradeMessageBox(text::kBoxOpenUsbFailed);
+    SendUpgradeStatus(text::kExit, 0);
+    return false;
+  }
+  Sleep(200);
+  ResetExchange();
+  BuildControlFrame(CMD_ENTER_BOOT);
+  UsbExchange();
+  const bool ok = ReportControlStep(ControlStep::kSwitchToBoot);
+  ResetExchange();
+  ClosePort();
+  return ok;
+}
+
+bool UsbCheckVersion() {
+  if (!OpenPortIfClosed()) {
+    UpgradeMessageBox(text::kBoxOpenUsbFailed);
+    return false;
+  }
+  Sleep(200);
+  // No reset before the build: it would clear the version bytes.
+  BuildVersionFrame();
+  SendUpgradeStatus(text::kGettingVersion, 20);
+  Sleep(500);
+  UsbExchange();
+  return EndReportingStep(ReportControlStep(ControlStep::kCheckVersion));
+}
+
+bool UsbEraseFlash() {
+  if (!OpenPortIfClosed()) {
+    UpgradeMessageBox(text::kBoxOpenUsbFailed);
+    return false;
+  }
+  Sleep(200);
+  ResetExchange();
+  BuildControlFrame(CMD_ERASE);
+  SendUpgradeStatus(text::kEraseStart, 220);
+  Sleep(500);
+  SendUpgradeStatus(text::kEraseDots, 240);
+  UsbExchange();
+  return EndReportingStep(ReportControlStep(ControlStep::kEraseFlash));
+}
+
+unsigned UsbUpgradeProc(void *) {
+  g_bUpgrading = 1;
+  LoadedImage image;
+  if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
+
+  auto abandon = [] {
+    ResetExchange();
+    return EndProcedure(kUpgradeFailed);
+  };
+  if (!UsbSwitchToBoot()) return abandon();
+  Sleep(3000);
+  DescrambleImageHeader(image);
+  if (!UsbCheckVersion()) return abandon();
+  Sleep(1000);
+  if (!UsbSwitchToBoot()) return abandon();
+  if (!UsbEraseFlash()) return abandon();
+  Sleep(2000);
+
+  if (!OpenPortIfClosed()) {
+    UpgradeMessageBox(text::kBoxOpenUsbFailed);
+    return EndProcedure(kUpgradeFailed);
+  }
+  bool completed = false;
+  if (SendImagePackets(image, PacketLink{100, UsbSendDataFrame})) {
+    ResetExchange();
+    BuildControlFrame(CMD_FINISH);
+    UsbExchange();
+    completed = ReportFinish();
+  }
+  ResetExchange();
+  ClosePort();
+  return EndProcedure(completed ? kUpgradeCompleted : kUpgradeFailed);
+}
