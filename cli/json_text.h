@@ -1,0 +1,14 @@
+// JSON string literals for the machine-readable output of velloran-cli.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velloran::cli {
+
+// text as a JSON string literal, quotes included. UTF-8 passes through;
+// control characters, quotes and backslashes are escaped; bytes that are not
+// valid UTF-8 become U+FFFD, so the output is always valid JSON.
+std::string JsonString(std::string_view text);
+
+}  // namespace velloran::cli

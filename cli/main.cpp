@@ -1,0 +1,11 @@
+// velloran-cli: the upgrade procedures from a terminal or a script.
+#include <cstdio>
+#include <iostream>
+
+#include "commands.h"
+#include "terminal.h"
+
+int main(int argc, char **argv) {
+  return velloran::cli::RunCli(argc, argv, std::cout, std::cerr,
+                               velloran::platform::StreamIsTerminal(stdout));
+}
