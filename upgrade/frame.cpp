@@ -41,11 +41,7 @@ bool BuildControlFrame(uint8_t command, const uint8_t *payload, uint16_t length)
   return true;
 }
 
-void BuildVersionFrame() {
-  // Copied first: the payload must not alias the frame being written.
-  const uint8_t version[2] = {g_VersionBytes[0], g_VersionBytes[1]};
-  BuildControlFrame(CMD_VERSION, version, sizeof version);
-}
+void BuildVersionFrame() { BuildControlFrame(CMD_VERSION, g_VersionBytes, sizeof g_VersionBytes); }
 
 void SetDataFrameHead() {
   std::memcpy(g_TxFrame, kFrameHead, sizeof kFrameHead);

@@ -267,6 +267,15 @@ TEST(BootLoaderModelFaults, ReplyInPiecesAfterADelay) {
   EXPECT_EQ(model.Counters().packetsStored, 1u);
 }
 
+TEST(BootLoaderModelFaults, DelayedReplyIsOtherwiseIntact) {
+  BootLoaderModel model;
+  model.FailCommand(CMD_PROBE, ReplyFault::Delay(std::chrono::milliseconds(700)));
+  const ModelReply reply = Exchange(model, Control(CMD_PROBE));
+  EXPECT_EQ(reply.delay, std::chrono::milliseconds(700));
+  EXPECT_EQ(reply.bytes, Control(CMD_PROBE)) << "the probe reply mirrors the probe";
+  EXPECT_EQ(reply.Pieces().size(), 1u);
+}
+
 TEST(BootLoaderModelFaults, StallAfterNPackets) {
   BootLoaderModel model = ReadyModel();
   model.StallAfterPackets(2);
