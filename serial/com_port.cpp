@@ -1,6 +1,7 @@
 // CComPort: construction, options, opening, configuring, closing and the
 // port's counters and status queries.
 #include "com_port.h"
+#include "critical_section_guard.h"
 
 #include <cstring>
 
@@ -146,9 +147,15 @@ bool CComPort::Close(DWORD dwWaitTime) {
   {
     // The purge has aborted a write still in flight; collect it so that WO_
     // is free when the port is opened again.
-    EnterCriticalSection(&csTransmit_);
+    CriticalSectionGuard guard(csTransmit_);
     FinishPendingWrite();
-    LeaveCriticalSection(&csTransmit_);
+  }
+  {
+    // Bytes that the workers collected for the owner's Read are part of the
+    // input that the purge has just dropped: a reopened port must not hand
+    // them out as if they had just arrived.
+    CriticalSectionGuard guard(csReceive_);
+    RxBuffer_.Consume(NULL, RxBuffer_.Size());
   }
   HANDLE handle = hComm_.exchange(INVALID_HANDLE_VALUE);
   return ::CloseHandle(handle) != FALSE;

@@ -16,6 +16,8 @@
 //     Read first hands out what RxBuffer_ holds and reads from the port only
 //     what is still missing. Workers fill RxBuffer_ only under csReceive_, so
 //     the owner receives the bytes in the order in which they arrived.
+//     RxBuffer_ thus extends the driver's input queue, and Close empties it
+//     when it purges that queue.
 // dwInCount_ counts the bytes that Read hands to the owner, wherever they
 // were waiting.
 #include "com_port.h"

@@ -127,7 +127,8 @@ TEST_P(ComPortBufferedWrite, QueuedBytesLeaveThroughTheWorker) {
   port.Write(large.data() + 1000, 2000);
   EXPECT_EQ(pty.Receive(large.size(), 5000), large);
   EXPECT_TRUE(WaitFor([&] { return port.Tx().SafeSize() == 0; }, 2000));
-  EXPECT_EQ(port.GetOutCount(), 3025u);
+  // The count follows once the sender's last write call has returned.
+  EXPECT_TRUE(WaitFor([&] { return port.GetOutCount() == 3025u; }, 2000)) << port.GetOutCount();
 }
 
 INSTANTIATE_TEST_SUITE_P(Senders, ComPortBufferedWrite,
@@ -199,6 +200,22 @@ TEST(ComPortReadThread, ReplySplitAroundTheReadArrivesWhole) {
   printer.join();
   ASSERT_EQ(n, 9u);
   EXPECT_EQ(std::vector<uint8_t>(got, got + 9), reply);
+}
+
+TEST(ComPortReadThread, CollectedBytesGoWithTheInputWhenThePortCloses) {
+  PtyPair pty;
+  pty.MapAs(kPort);
+  TestPort port(kUpgradeOptions);
+  ASSERT_TRUE(port.Open(kPort));
+  pty.Send(Seq(7));
+  ASSERT_TRUE(WaitFor([&] { return port.Rx().Size() == 7; }, 2000));
+  ASSERT_TRUE(port.Open(kPort));  // closes and reopens
+  EXPECT_EQ(port.Rx().Size(), 0u);
+  uint8_t got[7];
+  EXPECT_EQ(port.Read(got, 7, INFINITE), 0u);  // nothing stale
+  pty.Send(Seq(3, 100));
+  ASSERT_EQ(port.Read(got, 3, INFINITE), 3u);
+  EXPECT_EQ(got[0], 100);
 }
 
 TEST(ComPortReadThread, NoByteIsLostOrReorderedBesideTheReadThread) {
