@@ -15,7 +15,8 @@ namespace {
 // After this long without a byte, the start of a frame that never
 // completed is forgotten, as a boot loader's receive time-out does.
 constexpr auto kSilence = std::chrono::milliseconds(1000);
-constexpr int kPollMs = 100;
+// The longest the thread waits before it looks at its state again.
+constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 constexpr size_t kReadChunk = 4096;
 
 }  // namespace
@@ -137,12 +138,14 @@ void PtyPrinter::Notice(const std::string &text) {
   if (noticeListener_) noticeListener_(text);
 }
 
-bool PtyPrinter::WaitWake(int timeoutMs, short masterEvents, short *masterRevents) {
+bool PtyPrinter::WaitWake(Clock::duration timeout, short masterEvents, short *masterRevents) {
   pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {pty_.MasterFd(), masterEvents, 0}};
   const nfds_t count = masterEvents != 0 ? 2 : 1;
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(timeout, Clock::duration::zero()));
+  const timespec wait{static_cast<time_t>(ns.count() / 1'000'000'000), static_cast<long>(ns.count() % 1'000'000'000)};
   int ready;
   do {
-    ready = poll(fds, count, timeoutMs);
+    ready = ppoll(fds, count, &wait, nullptr);
   } while (ready < 0 && errno == EINTR);
   if (masterRevents) *masterRevents = count == 2 ? fds[1].revents : 0;
   return !stopping_;
@@ -153,10 +156,7 @@ bool PtyPrinter::SleepUntil(Clock::time_point t) {
     if (stopping_) return false;
     const auto left = t - Clock::now();
     if (left <= Clock::duration::zero()) return true;
-    // poll counts whole milliseconds: round up so that the wait is never cut
-    // short, and spin off the last fraction by polling again.
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    WaitWake(static_cast<int>(std::min<long long>(ms, kPollMs)), 0, nullptr);
+    WaitWake(std::min<Clock::duration>(left, kPollPeriod), 0, nullptr);
   }
 }
 
@@ -168,7 +168,7 @@ bool PtyPrinter::Send(const uint8_t *data, size_t length) {
       data += n;
       length -= static_cast<size_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-      WaitWake(kPollMs, POLLOUT, nullptr);
+      WaitWake(kPollPeriod, POLLOUT, nullptr);
     } else {
       return false;
     }
@@ -184,7 +184,7 @@ void PtyPrinter::Serve() {
   bool partialPossible = false;
   while (!stopping_) {
     short revents = 0;
-    if (!WaitWake(kPollMs, Reading() ? POLLIN : 0, &revents)) break;
+    if (!WaitWake(kPollPeriod, Reading() ? POLLIN : 0, &revents)) break;
     if (revents & POLLIN) {
       const ssize_t n = read(pty_.MasterFd(), buffer.data(), buffer.size());
       if (n > 0) {

@@ -107,7 +107,7 @@ class PtyPrinter {
 
  private:
   void Serve();
-  bool WaitWake(int timeoutMs, short masterEvents, short *masterRevents);
+  bool WaitWake(Clock::duration timeout, short masterEvents, short *masterRevents);
 
   PseudoTerminal pty_;
   mutable std::mutex modelMutex_;
