@@ -233,15 +233,4 @@ TEST_F(ProtocolFrame, PacketSizeFromBootReply) {
   }
 }
 
-TEST_F(ProtocolFrame, ReplyLengthsOfTheCommandTable) {
-  EXPECT_EQ(ReplyLength(CMD_PROBE), 9);
-  EXPECT_EQ(ReplyLength(CMD_ERASE), 9);
-  EXPECT_EQ(ReplyLength(CMD_DATA), 9);
-  EXPECT_EQ(ReplyLength(CMD_ENTER_BOOT), 12);
-  EXPECT_EQ(ReplyLength(CMD_FINISH), 9);
-  EXPECT_EQ(ReplyLength(CMD_VERSION), 11);
-  EXPECT_EQ(ReplyLength(0), 0);
-  EXPECT_EQ(ReplyLength(7), 0);
-}
-
 }  // namespace

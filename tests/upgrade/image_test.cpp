@@ -187,18 +187,6 @@ TEST_P(PacketShapes, EveryPacketHoldsItsStreamBytesAndZeroFill) {
 
 INSTANTIATE_TEST_SUITE_P(ImagePacketSizes, PacketShapes, ::testing::Values(512u, 256u, 128u));
 
-TEST_F(FirmwareImage, ShapesNamedForPacketSize512) {
-  const LoadedImage kp8 = Load(Numbered(2 * 512 + 8));
-  EXPECT_EQ(Packet(kp8, 2, 512), Bytes(512, 0));
-  const Bytes file = Numbered(2 * 512);
-  const LoadedImage kp = Load(file);
-  ASSERT_EQ(PacketCount(1024, 512), 2u);
-  const Bytes last = Packet(kp, 1, 512);
-  EXPECT_EQ(Bytes(last.begin(), last.begin() + 504), Bytes(file.begin() + 520, file.end()));
-  EXPECT_EQ(Bytes(last.begin() + 504, last.end()), Bytes(8, 0));
-  EXPECT_EQ(Packet(Load(Numbered(8)), 0, 512), Bytes(512, 0));
-}
-
 TEST_F(FirmwareImage, CuttingRefusesUnsendablePacketSizes) {
   const LoadedImage image = Load(Numbered(100));
   std::memset(g_PacketData, 0x5A, sizeof g_PacketData);
