@@ -277,6 +277,9 @@ class CComPort {
   bool WatchThreadHasTxWork();
   // Waits for the watch thread's pending WaitCommEvent.
   void WaitForCommEvent(DWORD *pMask);
+  // Stores a new thread's id and priority; when it was not created, stops
+  // the others and yields false.
+  bool AdoptThread(bool bCreated, HANDLE hThread, DWORD &dwThreadId, unsigned id, bool bAboveNormal);
   // Stops one worker thread; false when it neither ended nor could be
   // terminated.
   bool StopThread(HANDLE &hThread, HANDLE hEvent, DWORD dwWaitTime);

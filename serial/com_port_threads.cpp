@@ -38,34 +38,30 @@ bool CComPort::BeginThread(DWORD dwExtraOptions) {
     hWriteThread_ = reinterpret_cast<HANDLE>(::_beginthreadex(NULL, 0, WriteThreadEntry, this, flags, &writeId));
   }
 
+  // Each thread asked for is checked where it stands in this order.
   const bool aboveNormal = (options & EN_ABOVE_NORMAL) != 0;
-  if (options & EN_WATCH_THREAD) {
-    bool created = COM_ASSERT(hWatchThread_ != NULL);
-    dwWatchThreadId_ = watchId;
-    if (!created) {
-      EndThread(500);
-      return false;
-    }
-    if (aboveNormal) ::SetThreadPriority(hWatchThread_, THREAD_PRIORITY_ABOVE_NORMAL);
+  if ((options & EN_WATCH_THREAD) &&
+      !AdoptThread(COM_ASSERT(hWatchThread_ != NULL), hWatchThread_, dwWatchThreadId_, watchId, aboveNormal)) {
+    return false;
   }
-  if (options & EN_RX_THREAD) {
-    bool created = COM_ASSERT(hReadThread_ != NULL);
-    dwReadThreadId_ = readId;
-    if (!created) {
-      EndThread(500);
-      return false;
-    }
-    if (aboveNormal) ::SetThreadPriority(hReadThread_, THREAD_PRIORITY_ABOVE_NORMAL);
+  if ((options & EN_RX_THREAD) &&
+      !AdoptThread(COM_ASSERT(hReadThread_ != NULL), hReadThread_, dwReadThreadId_, readId, aboveNormal)) {
+    return false;
   }
-  if (options & EN_TX_THREAD) {
-    bool created = COM_ASSERT(hWriteThread_ != NULL);
-    dwWriteThreadId_ = writeId;
-    if (!created) {
-      EndThread(500);
-      return false;
-    }
-    if (aboveNormal) ::SetThreadPriority(hWriteThread_, THREAD_PRIORITY_ABOVE_NORMAL);
+  if ((options & EN_TX_THREAD) &&
+      !AdoptThread(COM_ASSERT(hWriteThread_ != NULL), hWriteThread_, dwWriteThreadId_, writeId, aboveNormal)) {
+    return false;
   }
+  return true;
+}
+
+bool CComPort::AdoptThread(bool bCreated, HANDLE hThread, DWORD &dwThreadId, unsigned id, bool bAboveNormal) {
+  dwThreadId = id;
+  if (!bCreated) {
+    EndThread(500);  // stops the threads already started
+    return false;
+  }
+  if (bAboveNormal) ::SetThreadPriority(hThread, THREAD_PRIORITY_ABOVE_NORMAL);
   return true;
 }
 
