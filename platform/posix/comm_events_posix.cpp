@@ -134,14 +134,7 @@ BOOL FileObject::SetMask(DWORD mask) {
     return FALSE;
   }
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!is_tty()) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
+  if (!Ready(true)) return FALSE;
   // A pending wait ends successfully with no events, whoever sets the mask.
   if (wait_) {
     RequestPtr ended = std::exchange(wait_, nullptr);
@@ -154,9 +147,11 @@ BOOL FileObject::SetMask(DWORD mask) {
   return TRUE;
 }
 
-DWORD FileObject::Mask() {
+BOOL FileObject::GetMask(LPDWORD mask) {
   Lock lock(mutex_);
-  return mask_;
+  if (!Ready(true)) return FALSE;
+  *mask = mask_;
+  return TRUE;
 }
 
 BOOL FileObject::WaitEvent(LPDWORD mask, LPOVERLAPPED overlapped) {
@@ -170,14 +165,7 @@ BOOL FileObject::WaitEvent(LPDWORD mask, LPOVERLAPPED overlapped) {
   request->event_mask = mask;
 
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!is_tty()) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
+  if (!Ready(true)) return FALSE;
   if (hung_up_) {
     SetLastError(ERROR_DEVICE_NOT_CONNECTED);
     return FALSE;
@@ -195,22 +183,13 @@ BOOL FileObject::WaitEvent(LPDWORD mask, LPOVERLAPPED overlapped) {
 using namespace velloran::platform;
 
 BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask) {
-  Ref<FileObject> file = LookupFile(hFile);
-  return file ? file->SetMask(dwEvtMask) : FALSE;
+  return WithFile(hFile, hFile, [&](FileObject &file) { return file.SetMask(dwEvtMask); });
 }
 
 BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  if (lpEvtMask == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  *lpEvtMask = file->Mask();
-  return TRUE;
+  return WithFile(hFile, lpEvtMask, [&](FileObject &file) { return file.GetMask(lpEvtMask); });
 }
 
 BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped) {
-  Ref<FileObject> file = LookupFile(hFile);
-  return file ? file->WaitEvent(lpEvtMask, lpOverlapped) : FALSE;
+  return WithFile(hFile, lpEvtMask, [&](FileObject &file) { return file.WaitEvent(lpEvtMask, lpOverlapped); });
 }

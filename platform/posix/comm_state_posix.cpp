@@ -111,23 +111,13 @@ bool SetRawMode(int fd) {
 BOOL FileObject::Setup(DWORD, DWORD) {
   // The queue sizes are a recommendation; Linux ttys have fixed queues.
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!is_tty()) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
+  if (!Ready(true)) return FALSE;
   return TRUE;
 }
 
 BOOL FileObject::GetTimeouts(LPCOMMTIMEOUTS timeouts) {
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!Ready(false)) return FALSE;
   *timeouts = timeouts_;
   return TRUE;
 }
@@ -139,10 +129,7 @@ BOOL FileObject::SetTimeouts(const COMMTIMEOUTS &timeouts) {
     return FALSE;
   }
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!Ready(false)) return FALSE;
   // Requests already running keep the time-outs they started with.
   timeouts_ = timeouts;
   return TRUE;
@@ -150,14 +137,7 @@ BOOL FileObject::SetTimeouts(const COMMTIMEOUTS &timeouts) {
 
 BOOL FileObject::GetState(LPDCB dcb) {
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!is_tty()) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
+  if (!Ready(true)) return FALSE;
   termios2 settings{};
   if (ioctl(fd_, TCGETS2, &settings) != 0) {
     SetLastError(FailIo(errno));
@@ -209,14 +189,7 @@ BOOL FileObject::GetState(LPDCB dcb) {
 
 BOOL FileObject::SetState(const DCB &dcb) {
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!is_tty()) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
+  if (!Ready(true)) return FALSE;
   if (!Supported(dcb)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -283,46 +256,21 @@ BOOL FileObject::SetState(const DCB &dcb) {
 using namespace velloran::platform;
 
 BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue) {
-  Ref<FileObject> file = LookupFile(hFile);
-  return file ? file->Setup(dwInQueue, dwOutQueue) : FALSE;
+  return WithFile(hFile, hFile, [&](FileObject &file) { return file.Setup(dwInQueue, dwOutQueue); });
 }
 
 BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  if (lpCommTimeouts == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return file->GetTimeouts(lpCommTimeouts);
+  return WithFile(hFile, lpCommTimeouts, [&](FileObject &file) { return file.GetTimeouts(lpCommTimeouts); });
 }
 
 BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  if (lpCommTimeouts == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return file->SetTimeouts(*lpCommTimeouts);
+  return WithFile(hFile, lpCommTimeouts, [&](FileObject &file) { return file.SetTimeouts(*lpCommTimeouts); });
 }
 
 BOOL GetCommState(HANDLE hFile, LPDCB lpDCB) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  if (lpDCB == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return file->GetState(lpDCB);
+  return WithFile(hFile, lpDCB, [&](FileObject &file) { return file.GetState(lpDCB); });
 }
 
 BOOL SetCommState(HANDLE hFile, LPDCB lpDCB) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  if (lpDCB == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return file->SetState(*lpDCB);
+  return WithFile(hFile, lpDCB, [&](FileObject &file) { return file.SetState(*lpDCB); });
 }

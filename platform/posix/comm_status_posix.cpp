@@ -33,10 +33,7 @@ BOOL FileObject::Purge(DWORD flags) {
     return FALSE;
   }
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!Ready(false)) return FALSE;
   // Aborted requests end with ERROR_OPERATION_ABORTED and the bytes they had
   // moved so far.
   if (flags & PURGE_TXABORT) AbortQueue(writes_);
@@ -60,10 +57,7 @@ BOOL FileObject::Purge(DWORD flags) {
 
 BOOL FileObject::ClearErrors(LPDWORD errors, LPCOMSTAT stat) {
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!Ready(false)) return FALSE;
   if (hung_up_) {
     SetLastError(ERROR_DEVICE_NOT_CONNECTED);
     return FALSE;
@@ -99,14 +93,7 @@ BOOL FileObject::ClearErrors(LPDWORD errors, LPCOMSTAT stat) {
 
 BOOL FileObject::ModemStatus(LPDWORD status) {
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!is_tty()) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
+  if (!Ready(true)) return FALSE;
   int lines = 0;
   if (ioctl(fd_, TIOCMGET, &lines) != 0) {
     if (!NotSupportedHere(errno)) {
@@ -126,14 +113,7 @@ BOOL FileObject::ModemStatus(LPDWORD status) {
 
 BOOL FileObject::ClearBreak() {
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!is_tty()) {
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
-  }
+  if (!Ready(true)) return FALSE;
   // A line that cannot send a break is never in the break state.
   if (ioctl(fd_, TIOCCBRK) != 0 && !NotSupportedHere(errno)) {
     SetLastError(FailIo(errno));
@@ -147,26 +127,17 @@ BOOL FileObject::ClearBreak() {
 using namespace velloran::platform;
 
 BOOL PurgeComm(HANDLE hFile, DWORD dwFlags) {
-  Ref<FileObject> file = LookupFile(hFile);
-  return file ? file->Purge(dwFlags) : FALSE;
+  return WithFile(hFile, hFile, [&](FileObject &file) { return file.Purge(dwFlags); });
 }
 
 BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat) {
-  Ref<FileObject> file = LookupFile(hFile);
-  return file ? file->ClearErrors(lpErrors, lpStat) : FALSE;
+  return WithFile(hFile, hFile, [&](FileObject &file) { return file.ClearErrors(lpErrors, lpStat); });
 }
 
 BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  if (lpModemStat == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return file->ModemStatus(lpModemStat);
+  return WithFile(hFile, lpModemStat, [&](FileObject &file) { return file.ModemStatus(lpModemStat); });
 }
 
 BOOL ClearCommBreak(HANDLE hFile) {
-  Ref<FileObject> file = LookupFile(hFile);
-  return file ? file->ClearBreak() : FALSE;
+  return WithFile(hFile, hFile, [](FileObject &file) { return file.ClearBreak(); });
 }

@@ -63,6 +63,10 @@ class FileObject final : public KernelObject {
   Type type() const { return type_; }
   bool is_tty() const { return type_ == Type::kTty; }
 
+  // With the lock held: false, with the last error set, once the handle is
+  // closing, or when a tty is needed and this is none.
+  bool Ready(bool need_tty) const;
+
   // file and overlapped I/O (overlapped_posix.cpp)
   BOOL Read(LPVOID buffer, DWORD length, LPDWORD transferred, LPOVERLAPPED overlapped);
   BOOL Write(LPCVOID buffer, DWORD length, LPDWORD transferred, LPOVERLAPPED overlapped);
@@ -71,7 +75,7 @@ class FileObject final : public KernelObject {
 
   // comm events (comm_events_posix.cpp)
   BOOL SetMask(DWORD mask);
-  DWORD Mask();
+  BOOL GetMask(LPDWORD mask);
   BOOL WaitEvent(LPDWORD mask, LPOVERLAPPED overlapped);
 
   // purging and status (comm_status_posix.cpp)
@@ -93,6 +97,8 @@ class FileObject final : public KernelObject {
 
   // Requests (overlapped_posix.cpp).
   static RequestPtr NewRequest(IoRequest::Kind kind, LPOVERLAPPED overlapped, bool *valid);
+  BOOL StartTransfer(IoRequest::Kind kind, const void *buffer, DWORD length, LPDWORD transferred,
+                     LPOVERLAPPED overlapped);
   BOOL Submit(const RequestPtr &request, LPDWORD transferred, Lock &lock);
   BOOL RegularFileIo(const RequestPtr &request, LPDWORD transferred, Lock &lock);
   static BOOL Outcome(const IoRequest &request, LPDWORD transferred);
@@ -183,6 +189,21 @@ class FileObject final : public KernelObject {
 
 // The file object behind a handle; empty with ERROR_INVALID_HANDLE otherwise.
 Ref<FileObject> LookupFile(HANDLE handle);
+
+// The body of a Win32 entry point: runs fn on the file object behind the
+// handle. FALSE with ERROR_INVALID_HANDLE for other handles, and with
+// ERROR_INVALID_PARAMETER when `required` (an argument the call cannot do
+// without) is null.
+template <class Fn>
+BOOL WithFile(HANDLE handle, const void *required, Fn fn) {
+  Ref<FileObject> file = LookupFile(handle);
+  if (!file) return FALSE;
+  if (required == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return fn(*file.get());
+}
 
 // The Win32 error for an errno value of read, write or ioctl.
 DWORD Win32ErrorFromErrno(int error);

@@ -183,6 +183,18 @@ void FileObject::OnClose() {
   fd_ = -1;
 }
 
+bool FileObject::Ready(bool need_tty) const {
+  if (closing_) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (need_tty && !is_tty()) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return false;
+  }
+  return true;
+}
+
 Ref<FileObject> LookupFile(HANDLE handle) { return LookupHandleAs<FileObject>(handle); }
 
 DWORD Win32ErrorFromErrno(int error) {

@@ -390,9 +390,10 @@ BOOL FileObject::RegularFileIo(const RequestPtr &request, LPDWORD transferred, L
   return Outcome(r, transferred);
 }
 
-BOOL FileObject::Read(LPVOID buffer, DWORD length, LPDWORD transferred, LPOVERLAPPED overlapped) {
+BOOL FileObject::StartTransfer(IoRequest::Kind kind, const void *buffer, DWORD length,
+                               LPDWORD transferred, LPOVERLAPPED overlapped) {
   if (transferred) *transferred = 0;
-  if (!readable_) {
+  if (!(kind == IoRequest::Kind::kRead ? readable_ : writable_)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -401,61 +402,37 @@ BOOL FileObject::Read(LPVOID buffer, DWORD length, LPDWORD transferred, LPOVERLA
     return FALSE;
   }
   bool valid;
-  RequestPtr request = NewRequest(IoRequest::Kind::kRead, overlapped, &valid);
+  RequestPtr request = NewRequest(kind, overlapped, &valid);
   if (!valid) return FALSE;
-  request->read_buffer = static_cast<BYTE *>(buffer);
   request->length = length;
+  if (kind == IoRequest::Kind::kRead) {
+    request->read_buffer = static_cast<BYTE *>(const_cast<void *>(buffer));
+  } else {
+    // The bytes are taken at the call, so the caller may reuse its buffer
+    // while the write is still pending.
+    const BYTE *bytes = static_cast<const BYTE *>(buffer);
+    request->write_data.assign(bytes, bytes + length);
+  }
 
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!Ready(false)) return FALSE;
   if (type_ == Type::kRegular) return RegularFileIo(request, transferred, lock);
   if (hung_up_) {
     SetLastError(ERROR_DEVICE_NOT_CONNECTED);
     return FALSE;
   }
   return Submit(request, transferred, lock);
+}
+
+BOOL FileObject::Read(LPVOID buffer, DWORD length, LPDWORD transferred, LPOVERLAPPED overlapped) {
+  return StartTransfer(IoRequest::Kind::kRead, buffer, length, transferred, overlapped);
 }
 
 BOOL FileObject::Write(LPCVOID buffer, DWORD length, LPDWORD transferred, LPOVERLAPPED overlapped) {
-  if (transferred) *transferred = 0;
-  if (!writable_) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if ((overlapped_ && overlapped == nullptr) || (buffer == nullptr && length != 0)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  bool valid;
-  RequestPtr request = NewRequest(IoRequest::Kind::kWrite, overlapped, &valid);
-  if (!valid) return FALSE;
-  // The bytes are taken at the call, so the caller may reuse its buffer
-  // while the write is still pending.
-  const BYTE *bytes = static_cast<const BYTE *>(buffer);
-  request->write_data.assign(bytes, bytes + length);
-  request->length = length;
-
-  Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (type_ == Type::kRegular) return RegularFileIo(request, transferred, lock);
-  if (hung_up_) {
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-    return FALSE;
-  }
-  return Submit(request, transferred, lock);
+  return StartTransfer(IoRequest::Kind::kWrite, buffer, length, transferred, overlapped);
 }
 
 BOOL FileObject::OverlappedResult(LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait) {
-  if (overlapped == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
   Lock lock(mutex_);
   if (RequestPtr pending = FindPending(overlapped)) {
     if (!wait) {
@@ -484,10 +461,7 @@ BOOL FileObject::Flush() {
   bool valid;
   RequestPtr request = NewRequest(IoRequest::Kind::kDrain, nullptr, &valid);
   Lock lock(mutex_);
-  if (closing_) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!Ready(false)) return FALSE;
   if (type_ == Type::kRegular) {
     if (fsync(fd_) != 0) {
       SetLastError(Win32ErrorFromErrno(errno));
@@ -510,27 +484,25 @@ using namespace velloran::platform;
 
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
               LPOVERLAPPED lpOverlapped) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  return file->Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped);
+  return WithFile(hFile, hFile, [&](FileObject &file) {
+    return file.Read(lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped);
+  });
 }
 
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  return file->Write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, lpOverlapped);
+  return WithFile(hFile, hFile, [&](FileObject &file) {
+    return file.Write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, lpOverlapped);
+  });
 }
 
 BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped, LPDWORD lpNumberOfBytesTransferred,
                          BOOL bWait) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  return file->OverlappedResult(lpOverlapped, lpNumberOfBytesTransferred, bWait);
+  return WithFile(hFile, lpOverlapped, [&](FileObject &file) {
+    return file.OverlappedResult(lpOverlapped, lpNumberOfBytesTransferred, bWait);
+  });
 }
 
 BOOL FlushFileBuffers(HANDLE hFile) {
-  Ref<FileObject> file = LookupFile(hFile);
-  if (!file) return FALSE;
-  return file->Flush();
+  return WithFile(hFile, hFile, [](FileObject &file) { return file.Flush(); });
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,25 @@ bool SetTimeouts(HANDLE port, DWORD interval, DWORD multiplier, DWORD constant,
                  DWORD write_multiplier = 0, DWORD write_constant = 0) {
   COMMTIMEOUTS timeouts{interval, multiplier, constant, write_multiplier, write_constant};
   return SetCommTimeouts(port, &timeouts) != FALSE;
+}
+
+struct TimedRead {
+  std::string bytes;
+  DWORD waited;
+};
+
+// One synchronous read of up to `length` bytes while another thread plays
+// the far end of the line.
+TimedRead ReadWhile(HANDLE port, DWORD length, const std::function<void()> &far_end) {
+  std::thread other(far_end);
+  std::vector<char> buffer(length);
+  DWORD got = 0;
+  DWORD start = GetTickCount();
+  BOOL ok = ReadFile(port, buffer.data(), length, &got, nullptr);
+  TimedRead result{std::string(buffer.data(), got), Since(start)};
+  other.join();
+  EXPECT_TRUE(ok);
+  return result;
 }
 
 class CommFile : public ::testing::Test {
@@ -113,19 +133,13 @@ TEST_F(CommFile, OpenedLineIsRawBothWays) {
 
 TEST_F(CommFile, AllZeroTimeoutsWaitForEveryByte) {
   ASSERT_TRUE(SetTimeouts(port_, 0, 0, 0));
-  std::thread far_end([this] {
+  TimedRead read = ReadWhile(port_, 5, [this] {
     pty_.Send("ab");
     Sleep(300);
     pty_.Send("cde");
   });
-  char buffer[5] = {};
-  DWORD got = 0;
-  DWORD start = GetTickCount();
-  EXPECT_TRUE(ReadFile(port_, buffer, 5, &got, nullptr));
-  DWORD waited = Since(start);
-  far_end.join();
-  EXPECT_EQ(std::string(buffer, got), "abcde");
-  EXPECT_GE(waited, 250u);
+  EXPECT_EQ(read.bytes, "abcde");
+  EXPECT_GE(read.waited, 250u);
 }
 
 TEST_F(CommFile, MaxIntervalWithoutTotalsReturnsAtOnce) {
@@ -159,38 +173,26 @@ TEST_F(CommFile, TotalTimeoutEndsAQuietRead) {
 
 TEST_F(CommFile, IntervalTimeoutStartsWithTheFirstByte) {
   ASSERT_TRUE(SetTimeouts(port_, 100, 0, 0));
-  std::thread far_end([this] {
+  TimedRead read = ReadWhile(port_, 10, [this] {
     Sleep(400);  // longer than the interval: no time-out before a byte
     pty_.Send("ab");
   });
-  char buffer[10];
-  DWORD got = 0;
-  DWORD start = GetTickCount();
-  EXPECT_TRUE(ReadFile(port_, buffer, sizeof buffer, &got, nullptr));
-  DWORD waited = Since(start);
-  far_end.join();
-  EXPECT_EQ(std::string(buffer, got), "ab");
-  EXPECT_GE(waited, 380u);
-  EXPECT_LT(waited, 3000u);
+  EXPECT_EQ(read.bytes, "ab");
+  EXPECT_GE(read.waited, 380u);
+  EXPECT_LT(read.waited, 3000u);
 }
 
 TEST_F(CommFile, IntervalEndsReadLongBeforeTheTotal) {
   ASSERT_TRUE(SetTimeouts(port_, 100, 0, 5000));
-  std::thread far_end([this] {
+  TimedRead read = ReadWhile(port_, 10, [this] {
     Sleep(100);
     pty_.Send("a");
     Sleep(30);
     pty_.Send("b");
   });
-  char buffer[10];
-  DWORD got = 0;
-  DWORD start = GetTickCount();
-  EXPECT_TRUE(ReadFile(port_, buffer, sizeof buffer, &got, nullptr));
-  DWORD waited = Since(start);
-  far_end.join();
-  EXPECT_EQ(std::string(buffer, got), "ab");
-  EXPECT_GE(waited, 200u);
-  EXPECT_LT(waited, 3000u);
+  EXPECT_EQ(read.bytes, "ab");
+  EXPECT_GE(read.waited, 200u);
+  EXPECT_LT(read.waited, 3000u);
 }
 
 TEST_F(CommFile, WriteToAStalledReaderEndsWithAShortCount) {
