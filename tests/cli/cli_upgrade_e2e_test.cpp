@@ -1,0 +1,91 @@
+// velloran-cli's upgrade command from its command line to its exit status,
+// against the simulated parallel-port printer and with ports that fail.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "commands.h"
+#include "e2e_support.h"
+#include "lpt_printer.h"
+
+namespace velloran::cli {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliRun RunArgs(std::vector<std::string> args) {
+  args.insert(args.begin(), "velloran-cli");
+  std::vector<char *> argv;
+  for (auto &arg : args) argv.push_back(arg.data());
+  std::ostringstream out, err;
+  const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(CliUpgrade, ParallelPortUpgradeInJsonExitsWithZero) {
+  sim::LptPrinter printer;
+  std::string error;
+  ASSERT_TRUE(printer.Start(&error)) << error;
+  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "LPT1=" + printer.SlavePath());
+  const e2e::ImageFile image(700);
+
+  const CliRun run = RunArgs({"upgrade", "--link", "lpt", "--json", image.Path()});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  const auto lines = SplitLines(run.out);
+  ASSERT_GE(lines.size(), 3u);
+  for (const std::string &line : lines) EXPECT_EQ(line.rfind("{\"event\":", 0), 0u) << line;
+  EXPECT_NE(lines[0].find("\"code\":0,\"ms\":"), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[lines.size() - 2], "{\"event\":\"message\",\"text\":\"Upgrade Complete！！\"}");
+  EXPECT_EQ(lines.back(), "{\"event\":\"result\",\"ok\":true}");
+  EXPECT_TRUE(run.err.empty());
+  printer.Stop();
+}
+
+TEST(CliUpgrade, BadImageExitsWithOne) {
+  sim::LptPrinter printer;
+  std::string error;
+  ASSERT_TRUE(printer.Start(&error)) << error;
+  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "LPT1=" + printer.SlavePath());
+
+  const CliRun run = RunArgs({"upgrade", "--link", "lpt", e2e::MissingImagePath()});
+  EXPECT_EQ(run.status, kExitFailed);
+  const auto lines = SplitLines(run.out);
+  ASSERT_EQ(lines.size(), 2u) << run.out;
+  EXPECT_NE(lines[0].find("固件文件"), std::string::npos);
+  EXPECT_EQ(lines[1], "Upgrade failed.");
+  EXPECT_EQ(printer.BytesRead(), 0u);
+  printer.Stop();
+}
+
+TEST(CliUpgrade, PortThatCannotBeOpenedIsExplained) {
+  // A serial port whose node is missing, and one that the user may not open.
+  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "COM9=/nonexistent/ttyVELLORAN;COM10=/proc/version");
+  const e2e::ImageFile image(700);
+  CliRun run = RunArgs({"upgrade", "--link", "serial", "--port", "COM9", image.Path()});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_NE(run.err.find("COM9 does not exist"), std::string::npos) << run.err;
+  EXPECT_TRUE(run.out.empty());
+
+  run = RunArgs({"upgrade", "--link", "serial", "--port", "/nowhere/tty", image.Path()});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.err.find("VELLORAN_DEVICE_MAP"), std::string::npos) << run.err;
+
+  run = RunArgs({"info", image.Path()});
+  EXPECT_EQ(run.status, kExitOk);
+  EXPECT_NE(run.out.find("version:  01 02"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("packets:  2 of 512 bytes"), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace velloran::cli
