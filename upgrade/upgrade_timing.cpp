@@ -20,6 +20,14 @@ double DetectionPauses(int ratePosition) { return (ratePosition - 1) * kSilentRa
 
 }  // namespace
 
+UpgradeTime SerialDetectionTime(int ratePosition) {
+  ratePosition = std::clamp(ratePosition, 1, 6);
+  UpgradeTime time;
+  time.pausesMs = DetectionPauses(ratePosition);
+  time.wireMs = kProbeBytes * ByteWireMs(kDetectionRates[ratePosition - 1]);
+  return time;
+}
+
 double ByteWireMs(uint32_t baud) { return 10.0 * 1000.0 / baud; }
 
 UpgradeTime UsbUpgradeTime(uint32_t fileSize, uint32_t packetSize) {

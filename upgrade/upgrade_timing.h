@@ -25,6 +25,11 @@ UpgradeTime UsbUpgradeTime(uint32_t fileSize, uint32_t packetSize);
 // before it, each for a whole reply window.
 UpgradeTime SerialUpgradeTime(uint32_t fileSize, uint32_t packetSize, int ratePosition);
 
+// One detection of the serial procedure finding the printer at ratePosition.
+// A silent rate counts two reads of 500 ms: reads are started while less
+// than 501 ms have passed, so one started at exactly 500 ms makes it three.
+UpgradeTime SerialDetectionTime(int ratePosition);
+
 // Parallel port: the pauses only; the line's speed is the printer's.
 UpgradeTime LptUpgradeTime(uint32_t fileSize);
 

@@ -1,0 +1,167 @@
+// Upgrade time and CPU cost against the protocol's floor: a 64 KiB image
+// over the serial link (the simulated printer at 115200 baud, with wire time)
+// and over USB. The floor is the sum of the pauses that the procedure
+// prescribes plus the time the bytes need on the line where the procedure
+// waits for them (upgrade_timing.h).
+//
+// The simulated printer runs in this process, so the CPU share printed is
+// that of the tool and the simulator together: an upper bound for the tool.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app_values.h"
+#include "exchange.h"
+#include "image.h"
+#include "procedures.h"
+#include "serial_printer.h"
+#include "status_report.h"
+#include "upgrade_timing.h"
+#include "usb_printer.h"
+
+namespace {
+
+using namespace velloran;
+constexpr uint32_t kPacketSize = 512;
+constexpr int kComPort = 7;
+
+using Clock = std::chrono::steady_clock;
+
+// Notes when each baud-rate detection starts and ends; prints nothing, so the
+// terminal costs nothing.
+class QuietWindow : public UpgradeWindow {
+ public:
+  void OnUpgradeStatus(std::string *text, int) override {
+    const std::unique_ptr<std::string> line(text);
+    const auto now = Clock::now();
+    if (line->rfind("测试波特率", 0) == 0 && !inDetection_) {
+      inDetection_ = true;
+      detectionStart_ = now;
+    } else if (line->rfind("检测到波特率为", 0) == 0 && inDetection_) {
+      inDetection_ = false;
+      detectionMs += std::chrono::duration<double, std::milli>(now - detectionStart_).count();
+    }
+  }
+  void ShowMessageBox(const std::string &) override {}
+  double detectionMs = 0;  // in all detections that found the printer
+
+ private:
+  bool inDetection_ = false;
+  Clock::time_point detectionStart_;
+};
+
+struct Measurement {
+  bool completed = false;
+  double wallMs = 0;
+  double cpuMs = 0;
+  double detectionMs = 0;
+};
+
+Measurement Measure(unsigned (*procedure)(void *)) {
+  QuietWindow window;
+  SetUpgradeWindow(&window);
+  const auto wallStart = Clock::now();
+  const std::clock_t cpuStart = std::clock();
+  Measurement m;
+  m.completed = procedure(nullptr) == kUpgradeCompleted;
+  m.cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  m.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - wallStart).count();
+  m.detectionMs = window.detectionMs;
+  SetUpgradeWindow(nullptr);
+  return m;
+}
+
+void Report(const char *link, const Measurement &m, const UpgradeTime &floor) {
+  std::printf("%-7s %-9s %9.3f s %9.3f s (pauses %.3f s + wire %.3f s)  ratio %.4f  cpu %.2f %%\n", link,
+              m.completed ? "completed" : "FAILED", m.wallMs / 1000, floor.TotalMs() / 1000,
+              floor.pausesMs / 1000, floor.wireMs / 1000, m.wallMs / floor.TotalMs(),
+              100.0 * m.cpuMs / m.wallMs);
+}
+
+std::string WriteImage(uint32_t size) {
+  const std::string path = "velloran-bench-image.upd";
+  std::vector<unsigned char> bytes(size);
+  for (uint32_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(i * 31 + 7);
+  std::FILE *file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+    std::fprintf(stderr, "velloran-bench: cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+  std::fclose(file);
+  return path;
+}
+
+int BenchSerial(uint32_t size) {
+  sim::SerialPrinterOptions options;
+  options.baud = 115200;
+  options.wireTime = true;
+  sim::SerialPrinter printer(options);
+  std::string error;
+  if (!printer.Start(&error)) {
+    std::fprintf(stderr, "velloran-bench: serial printer: %s\n", error.c_str());
+    return 1;
+  }
+  ::setenv("VELLORAN_DEVICE_MAP", ("COM" + std::to_string(kComPort) + "=" + printer.SlavePath()).c_str(), 1);
+  g_nComPort = kComPort;
+  g_nBaudRate = 4800;
+  const Measurement m = Measure(ComUpgradeProc);
+  const UpgradeTime floor = SerialUpgradeTime(size, kPacketSize, 6);
+  Report("serial", m, floor);
+  // Whether a silent detection rate takes two reads or three depends on a
+  // 1-ms boundary of its window; apart from the two detections:
+  const double detectionFloorMs = 2 * SerialDetectionTime(6).TotalMs();
+  std::printf("        detections %.3f s (floor %.3f s); the rest %.3f s (floor %.3f s), ratio %.4f\n",
+              m.detectionMs / 1000, detectionFloorMs / 1000, (m.wallMs - m.detectionMs) / 1000,
+              (floor.TotalMs() - detectionFloorMs) / 1000,
+              (m.wallMs - m.detectionMs) / (floor.TotalMs() - detectionFloorMs));
+  printer.Stop();
+  return m.completed ? 0 : 1;
+}
+
+int BenchUsb(uint32_t size) {
+  sim::UsbPrinter printer;
+  std::string error;
+  if (!printer.Start(&error)) {
+    std::fprintf(stderr, "velloran-bench: USB printer: %s\n", error.c_str());
+    return 1;
+  }
+  ::setenv("VELLORAN_SYSFS_ROOT", printer.SysfsRoot().c_str(), 1);
+  ::setenv("VELLORAN_DEV_ROOT", printer.DevRoot().c_str(), 1);
+  const Measurement m = Measure(UsbUpgradeProc);
+  Report("usb", m, UsbUpgradeTime(size, kPacketSize));
+  printer.Stop();
+  return m.completed ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  uint32_t size = 64 * 1024;
+  std::string links = "serial,usb";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--size" && i + 1 < argc) {
+      size = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--link" && i + 1 < argc) {
+      links = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: velloran-bench [--size BYTES] [--link serial|usb|serial,usb]\n");
+      return 2;
+    }
+  }
+  if (size < 8) {
+    std::fprintf(stderr, "velloran-bench: an image has at least 8 bytes\n");
+    return 2;
+  }
+  g_strImagePath.Set(WriteImage(size));
+  std::printf("image of %u bytes, %u packets of %u bytes\n", size, PacketCount(size, kPacketSize), kPacketSize);
+  int status = 0;
+  if (links.find("serial") != std::string::npos) status |= BenchSerial(size);
+  if (links.find("usb") != std::string::npos) status |= BenchUsb(size);
+  std::remove(g_strImagePath.Get().c_str());
+  return status;
+}
