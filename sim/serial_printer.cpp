@@ -23,7 +23,7 @@ void SerialPrinter::OnInput(const uint8_t *data, size_t length, Clock::time_poin
   // byte of its frame has crossed) or the rate may change after a frame
   // (the bytes behind it were sent at the old rate).
   const bool byteByByte = options_.wireTime || options_.baudAfterBoot;
-  std::optional<unsigned> hostBaud = Pty().SlaveBaudRate();
+  const std::optional<unsigned> hostBaud = Pty().SlaveBaudRate();
   for (size_t used = 0; used < length && !Stopping();) {
     if (hostBaud != baud_.load()) {
       Ignore(length - used, hostBaud);

@@ -1,6 +1,8 @@
 #include "sim_options.h"
 
+#include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 
 #include "frame.h"
