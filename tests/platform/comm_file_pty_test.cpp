@@ -4,6 +4,7 @@
 #include "win32_comm.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <functional>
@@ -336,6 +337,44 @@ TEST(CommOpen, PlainFilesReadAndWriteButHaveNoLineSettings) {
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   CloseHandle(file);
   unlink(path);
+}
+
+TEST(CommDevice, NodeThatIsNoTtyKeepsTheWriteTimeouts) {
+  // A FIFO whose reader takes nothing stands in for a parallel port whose
+  // printer accepts no data: the write ends after its time-out.
+  char dir[] = "/tmp/velloran-fifo-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  std::string path = std::string(dir) + "/lp";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+
+  HANDLE port = OpenPort(path);
+  ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+  EXPECT_EQ(OpenPort(path), INVALID_HANDLE_VALUE);  // exclusive like a tty
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR));  // nothing to clear
+  DCB dcb{};
+  EXPECT_FALSE(GetCommState(port, &dcb));
+
+  // The transport's values: 1 ms a byte and 300 ms a write. The pipe takes
+  // 64 KiB and then nothing.
+  std::vector<char> data(64 * 1024, 'p');
+  DWORD written = 0;
+  ASSERT_TRUE(SetTimeouts(port, 0, 20, 20, 0, 300));  // fill it, however much it takes
+  EXPECT_TRUE(WriteFile(port, data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
+  ASSERT_TRUE(SetTimeouts(port, 0, 20, 20, 1, 300));
+  DWORD start = GetTickCount();
+  EXPECT_TRUE(WriteFile(port, data.data(), 500, &written, nullptr));
+  DWORD waited = Since(start);
+  EXPECT_EQ(written, 0u);
+  EXPECT_GE(waited, 750u);  // 500 × 1 + 300
+  EXPECT_LT(waited, 5000u);
+  EXPECT_TRUE(FlushFileBuffers(port));
+  CloseHandle(port);
+  close(reader);
+  unlink(path.c_str());
+  rmdir(dir);
 }
 
 }  // namespace
