@@ -83,13 +83,11 @@ TEST_F(ComPort, CloseTwiceFailsTheSecondTime) {
   port_ = INVALID_HANDLE_VALUE;
 }
 
-TEST(ComNoPort, CallsOnMinusOneDoNothing) {
-  char buffer[4];
+TEST(ComNoPort, AWriteOnMinusOneDoesNothing) {
   DWORD count = 77;
-  EXPECT_EQ(ReadCom(INVALID_HANDLE_VALUE, buffer, sizeof buffer, &count), 0);
   EXPECT_EQ(WriteCom(INVALID_HANDLE_VALUE, "x", 1, &count), 0);
   EXPECT_EQ(count, 77u);
-  EXPECT_EQ(CloseCom(INVALID_HANDLE_VALUE), 0);
+  // Reads and closes are the USB routines, checked with them.
 }
 
 }  // namespace

@@ -39,6 +39,17 @@ class PtyPair {
       throw std::runtime_error("pty write");
   }
 
+  // Plays a printer that stops taking data: software flow control on the
+  // line, then XOFF. Writes on the slave side then stall.
+  void StopOutput() const {
+    termios t{};
+    if (tcgetattr(master_, &t) != 0) throw std::runtime_error("pty settings");
+    t.c_iflag |= IXON;
+    if (tcsetattr(master_, TCSANOW, &t) != 0) throw std::runtime_error("pty settings");
+    Write({0x13});
+    usleep(50000);  // let the line discipline take the XOFF
+  }
+
   // Collects what the slave sent until `count` bytes are there or `wait`
   // has passed.
   std::vector<unsigned char> Read(size_t count, std::chrono::milliseconds wait) const {
