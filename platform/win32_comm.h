@@ -183,6 +183,11 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 // cannot finish at once fails with ERROR_IO_PENDING after resetting the
 // record's event; it completes in the background under the same time-outs,
 // then sets the event. GetOverlappedResult(wait=TRUE) blocks until then.
+// A read or write that runs out of time succeeds with the count it reached;
+// PURGE_RXABORT/PURGE_TXABORT and CloseHandle end pending operations with
+// ERROR_OPERATION_ABORTED. A write takes its bytes at the call, so the
+// buffer is free again while the write is pending. FlushFileBuffers waits
+// for pending writes and for the driver to send what it holds.
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
               LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
@@ -191,7 +196,17 @@ BOOL GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                          LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
 BOOL FlushFileBuffers(HANDLE hFile);
 
-// Serial configuration and state.
+// Serial configuration and state. The line settings, modem status, break
+// and comm events need a tty and fail with ERROR_INVALID_FUNCTION elsewhere;
+// time-outs and PurgeComm work on every device node (purging a node that
+// has no queues is a silent success). SetCommState refuses with
+// ERROR_INVALID_PARAMETER what the line cannot carry out (DSR/DTR handshake,
+// RTS toggling, null stripping, error replacement, abort on error, a frame
+// the driver keeps to itself such as 7 bits on a pseudo-terminal).
+// A pseudo-terminal has no modem lines: GetCommModemStatus reports 0.
+// A line that hung up (the far end of a pseudo-terminal closed, a USB
+// adapter was unplugged) fails every later call with
+// ERROR_DEVICE_NOT_CONNECTED.
 BOOL SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue);
 BOOL GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
 BOOL SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts);
@@ -203,7 +218,9 @@ BOOL ClearCommBreak(HANDLE hFile);
 BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
 
 // Comm events. SetCommMask from any thread completes a pending WaitCommEvent
-// with a mask of 0.
+// with a mask of 0. One wait may be pending at a time. EV_CTS, EV_DSR,
+// EV_RLSD and EV_RING need modem lines, EV_BREAK and EV_ERR a driver that
+// counts line errors; EV_RXFLAG never fires on Linux.
 BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
 BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
 BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped);
