@@ -115,21 +115,6 @@ TEST(SetupDiUsbPrinters, RecordsOfTheWrongSizeAndBuffersTooSmallAreRefused) {
   SetupDiDestroyDeviceInfoList(set);
 }
 
-TEST(SetupDiUsbPrinters, OtherClassesAreEmptyAndSetsOfDevicesUnsupported) {
-  FakeUsbTree tree;
-  tree.AddPrinter(0, "067b", "/dev/null");
-  GUID other = GUID_DEVINTERFACE_USBPRINT;
-  other.Data1 ^= 1;
-  HDEVINFO set = SetupDiGetClassDevsW(&other, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  ASSERT_NE(set, INVALID_HANDLE_VALUE);
-  SP_DEVICE_INTERFACE_DATA data{};
-  data.cbSize = sizeof data;
-  EXPECT_FALSE(SetupDiEnumDeviceInterfaces(set, nullptr, &other, 0, &data));
-  SetupDiDestroyDeviceInfoList(set);
-  EXPECT_EQ(SetupDiGetClassDevsW(&GUID_DEVINTERFACE_USBPRINT, nullptr, nullptr, DIGCF_PRESENT),
-            INVALID_HANDLE_VALUE);
-}
-
 TEST(UsbPrintDevicePath, LeadsToTheNodeOfItsInterface) {
   FakeUsbTree tree;
   const std::string dev = (tree.root() / "dev").string();

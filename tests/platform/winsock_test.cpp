@@ -87,11 +87,4 @@ TEST_F(WinsockSocket, ClosedOrUnknownSocketsAreRefused) {
   EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
 }
 
-TEST_F(WinsockSocket, LastErrorSetByTheCallerReadsBack) {
-  WSASetLastError(WSAECONNREFUSED);
-  EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
-  WSASetLastError(0);
-  EXPECT_EQ(WSAGetLastError(), 0);
-}
-
 }  // namespace

@@ -77,12 +77,6 @@ TEST_F(ComPort, AHeldPortAndAMissingOneCannotBeOpened) {
   EXPECT_EQ(OpenComA("COM200", 9600), INVALID_HANDLE_VALUE);
 }
 
-TEST_F(ComPort, CloseTwiceFailsTheSecondTime) {
-  EXPECT_NE(CloseCom(port_), 0);
-  EXPECT_EQ(CloseCom(port_), 0);
-  port_ = INVALID_HANDLE_VALUE;
-}
-
 TEST(ComNoPort, AWriteOnMinusOneDoesNothing) {
   DWORD count = 77;
   EXPECT_EQ(WriteCom(INVALID_HANDLE_VALUE, "x", 1, &count), 0);

@@ -124,12 +124,6 @@ TEST_F(UsbPort, AWriteKeepsUnreadInput) {
   EXPECT_EQ(std::string(buffer, read), "rep");
 }
 
-TEST_F(UsbPort, CloseTwiceFailsTheSecondTime) {
-  EXPECT_NE(CloseUsb(port_), 0);
-  EXPECT_EQ(CloseUsb(port_), 0);
-  port_ = INVALID_HANDLE_VALUE;
-}
-
 TEST(UsbNoPort, CallsOnMinusOneDoNothing) {
   char buffer[4];
   DWORD count = 77;
