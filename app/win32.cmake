@@ -29,12 +29,11 @@ set(VELLORAN_DIALOG_RESOURCES ${rc_object} CACHE INTERNAL "Compiled resources of
 add_library(velloran_win32_dialog STATIC
   win32/open_file_dialog.cpp
   win32/program_name.cpp
-  win32/velloran_app_win32.cpp
   win32/velloran_dialog_win32.cpp)
 target_include_directories(velloran_win32_dialog PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/win32)
 target_link_libraries(velloran_win32_dialog PUBLIC velloran_app_logic comctl32 comdlg32 gdi32 user32)
 add_dependencies(velloran_win32_dialog velloran_resources)
 
-add_executable(velloran WIN32 win32/velloran_main.cpp ${rc_object})
+add_executable(velloran WIN32 win32/velloran_main.cpp win32/velloran_app_win32.cpp ${rc_object})
 set_target_properties(velloran PROPERTIES OUTPUT_NAME Velloran)
-target_link_libraries(velloran PRIVATE velloran_win32_dialog)
+target_link_libraries(velloran PRIVATE velloran_win32_dialog velloran_app_services)

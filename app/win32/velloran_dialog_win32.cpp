@@ -31,14 +31,14 @@ Win32VelloranDialog::~Win32VelloranDialog() {
 INT_PTR Win32VelloranDialog::DoModal() {
   modal_ = true;
   ui_thread_ = GetCurrentThreadId();
-  return DialogBoxParamA(resources_, MAKEINTRESOURCEA(IDD_VELLORAN_DIALOG), nullptr, DialogProc,
+  return DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_VELLORAN_DIALOG), nullptr, DialogProc,
                          reinterpret_cast<LPARAM>(this));
 }
 
 HWND Win32VelloranDialog::Create() {
   modal_ = false;
   ui_thread_ = GetCurrentThreadId();
-  return CreateDialogParamA(resources_, MAKEINTRESOURCEA(IDD_VELLORAN_DIALOG), nullptr, DialogProc,
+  return CreateDialogParamW(resources_, MAKEINTRESOURCEW(IDD_VELLORAN_DIALOG), nullptr, DialogProc,
                             reinterpret_cast<LPARAM>(this));
 }
 

@@ -1,5 +1,6 @@
-// The main dialog on Win32: dialog template 102 from the resources, its
-// controls behind the DialogView interface, and the delivery of a running
+// The main dialog on Win32: dialog template 102 from the resources (created
+// as Unicode windows, so that the template's Chinese text shows whatever the
+// system's code page), its controls behind the DialogView interface, and the delivery of a running
 // procedure's status lines (WM_UPGRADE_STATUS, sent with SendMessageA) and
 // message boxes to the dialog's thread.
 #pragma once
