@@ -18,8 +18,9 @@ namespace velloran::platform {
 // The environment variable that overrides single device names.
 inline constexpr const char *kDeviceMapVariable = "VELLORAN_DEVICE_MAP";
 
-// True for "COMn", "LPTn" and any name that starts with "\\.\": names that
-// denote a device and never a file in the working directory.
+// True for "COM" or "LPT" followed by digits, and for any name that starts
+// with "\\.\": names that denote a device and never a file in the working
+// directory.
 bool IsDeviceName(std::string_view name);
 
 // The node to open for a name: the mapped node of a device name, the name

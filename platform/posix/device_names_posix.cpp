@@ -156,8 +156,15 @@ std::string ResolvedPath(const std::string &path) {
 }  // namespace
 
 bool IsDeviceName(std::string_view name) {
-  return name.substr(0, kDevicePrefix.size()) == kDevicePrefix || ParseDeviceName(name).has_value() ||
-         UsbPrintNodeFromDevicePath(name).has_value();
+  if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) return true;
+  if (UsbPrintNodeFromDevicePath(name).has_value()) return true;
+  // "COM0", "COM07" or "COM5000" have no node, but are no file names either.
+  for (std::string_view prefix : {"COM", "LPT"}) {
+    if (!StartsWithNoCase(name, prefix) || name.size() == prefix.size()) continue;
+    std::string_view digits = name.substr(prefix.size());
+    if (digits.find_first_not_of("0123456789") == std::string_view::npos) return true;
+  }
+  return false;
 }
 
 std::string DeviceNodeForName(std::string_view name) {

@@ -44,6 +44,9 @@ TEST_F(DeviceNames, PrefixAndCaseDoNotMatterButTheNumberMust) {
   }
   EXPECT_TRUE(IsDeviceName("\\\\.\\FOO"));  // a device, never a file of that name
   EXPECT_TRUE(IsDeviceName("lpt1"));
+  EXPECT_TRUE(IsDeviceName("COM07"));  // no node, but no file name either
+  EXPECT_FALSE(IsDeviceName("COM"));
+  EXPECT_FALSE(IsDeviceName("COMMAND.TXT"));
   EXPECT_FALSE(IsDeviceName("image.upd"));
   EXPECT_EQ(DeviceNodeForName("/dev/pts/9"), "/dev/pts/9");  // a path as it stands
   EXPECT_EQ(DeviceNodeForName("relative/path"), "");
