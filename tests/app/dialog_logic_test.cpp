@@ -1,12 +1,12 @@
 // The dialog's toolkit-free logic against a recording view: port list,
-// Load checks and parses, status lines and the progress bands.
+// what Load reads and raises, status lines and the progress bands. The Load
+// checks through the real buttons are in dialog_qt_test.cpp.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <set>
 
 #include "app_values.h"
-#include "dialog_template.h"
 #include "dialog_units.h"
 #include "fake_dialog_view.h"
 #include "file_filter.h"
@@ -18,7 +18,6 @@
 namespace velloran {
 namespace {
 
-using testing::FakeComProc;
 using testing::FakeDialogView;
 using testing::FakeLptProc;
 using testing::FakeUsbProc;
@@ -77,26 +76,6 @@ TEST(FileFilter, SplitsNameAndPatternPairs) {
   EXPECT_TRUE(ParseFileFilter("lonely name").empty());
 }
 
-TEST(DialogTemplate, HoldsThirteenControlsInTemplateOrder) {
-  const DialogTemplate &dialog = MainDialogTemplate();
-  EXPECT_EQ(dialog.id, IDD_VELLORAN_DIALOG);
-  EXPECT_STREQ(dialog.title, "Velloran-V4.0");
-  ASSERT_EQ(dialog.controls.size(), 13u);
-  std::vector<int> ids;
-  for (const ControlTemplate &control : dialog.controls) ids.push_back(control.id);
-  EXPECT_EQ(ids, (std::vector<int>{1012, 1013, 1014, 1015, 1016, 1003, 1004, 1001, -1, 1006, 1005, -1, 1017}));
-  std::set<int> hidden;
-  for (const ControlTemplate &control : dialog.controls) {
-    if (!control.visible) hidden.insert(control.id);
-  }
-  EXPECT_EQ(hidden, (std::set<int>{IDC_RADIO_NET, IDC_EDIT_LOG, IDC_COMBO_BAUD}));
-  // Every control lies inside the dialog.
-  for (const ControlTemplate &control : dialog.controls) {
-    EXPECT_LE(control.rect.x + control.rect.cx, dialog.cx) << control.text;
-    EXPECT_LE(control.rect.y + control.rect.cy, dialog.cy + 64) << control.text;  // drop-down lists may reach out
-  }
-}
-
 TEST(DialogUnits, ConvertWithTheFontAverageWidthAndHeight) {
   // An alphabet 312 px wide averages 6 px a character; height 13 px.
   DialogUnits units(312, 13);
@@ -121,19 +100,13 @@ class DialogLogicTest : public ::testing::Test {
   }
 
   DialogServices Services(std::set<unsigned> free_ports, std::set<unsigned> busy_ports = {}) {
-    DialogServices services;
-    services.probe_port = [=, this](unsigned port) {
+    auto probe = [=, this](unsigned port) {
       probed_.push_back(port);
       if (free_ports.count(port)) return ComPortState::kFree;
       if (busy_ports.count(port)) return ComPortState::kBusy;
       return ComPortState::kAbsent;
     };
-    services.launcher = &launcher_;
-    services.busy_flag = &busy_;
-    services.usb_procedure = FakeUsbProc;
-    services.serial_procedure = FakeComProc;
-    services.lpt_procedure = FakeLptProc;
-    return services;
+    return testing::FakeServices(probe, launcher_, busy_);
   }
 
   FakeDialogView view_;
@@ -170,19 +143,6 @@ TEST_F(DialogLogicTest, PortHintFollowsTheNumberAndKeepsTheParse) {
   EXPECT_EQ(g_nComPort.load(), 7);
 }
 
-TEST_F(DialogLogicTest, LoadChecksInOrder) {
-  CVelloranDlg dlg(view_, Services({}));
-  dlg.OnInitDialog();
-  dlg.OnBnClickedLoad();  // neither image nor link
-  g_strImagePath.Set("/tmp/fw.upd");
-  dlg.OnBnClickedLoad();  // image, no link
-  view_.checked[IDC_RADIO_SERIAL] = true;
-  dlg.OnBnClickedLoad();  // serial link, empty port list
-  EXPECT_EQ(view_.boxes, (std::vector<std::string>{"Please Select File！", "Please Select Port！", "Serial Port Error！"}));
-  EXPECT_TRUE(launcher_.launched.empty());
-  EXPECT_EQ(busy_.load(), 0);
-}
-
 TEST_F(DialogLogicTest, BusyFlagIgnoresLoadWithoutMessage) {
   CVelloranDlg dlg(view_, Services({1}));
   dlg.OnInitDialog();
@@ -190,28 +150,6 @@ TEST_F(DialogLogicTest, BusyFlagIgnoresLoadWithoutMessage) {
   dlg.OnBnClickedLoad();  // not even the missing image is reported
   EXPECT_TRUE(view_.boxes.empty());
   EXPECT_TRUE(launcher_.launched.empty());
-}
-
-TEST_F(DialogLogicTest, SerialLoadParsesPortAndBaudText) {
-  CVelloranDlg dlg(view_, Services({12}));
-  dlg.OnInitDialog();
-  g_strImagePath.Set("/tmp/fw.upd");
-  view_.checked[IDC_RADIO_SERIAL] = true;
-  struct Case {
-    const char *text;
-    int port;
-  };
-  for (Case c : {Case{"COM12 ", 12}, Case{"COM5", 5}, Case{"no letter", 0}, Case{"COM99999999999", INT_MAX}}) {
-    view_.texts[IDC_COMBO_PORT] = c.text;
-    busy_ = 0;
-    launcher_.launched.clear();
-    dlg.OnBnClickedLoad();
-    EXPECT_EQ(g_nComPort.load(), c.port) << c.text;
-    EXPECT_EQ(g_nBaudRate.load(), 4800) << c.text;
-    ASSERT_EQ(launcher_.launched.size(), 1u) << c.text;
-    EXPECT_EQ(launcher_.launched[0], &FakeComProc);
-    EXPECT_EQ(busy_.load(), 1) << "raised before the thread starts";
-  }
 }
 
 TEST_F(DialogLogicTest, UsbAndParallelNeverReadTheCombos) {
@@ -242,19 +180,6 @@ TEST_F(DialogLogicTest, FailedThreadStartDropsTheBusyFlag) {
   launcher_.succeed = true;
   dlg.OnBnClickedLoad();  // a later Load is not locked out
   EXPECT_EQ(launcher_.launched.size(), 2u);
-}
-
-TEST_F(DialogLogicTest, OpenSetsThePathOnlyWhenConfirmed) {
-  CVelloranDlg dlg(view_, Services({}));
-  dlg.OnInitDialog();
-  view_.chosen_file = "/data/new.upd";
-  dlg.OnBnClickedOpen();
-  EXPECT_EQ(view_.filters, (std::vector<std::string>{kImageFileFilter}));
-  EXPECT_EQ(g_strImagePath.Get(), "/data/new.upd");
-  EXPECT_EQ(view_.texts[IDC_EDIT_PATH], "/data/new.upd");
-  view_.chosen_file.reset();
-  dlg.OnBnClickedOpen();
-  EXPECT_EQ(g_strImagePath.Get(), "/data/new.upd");
 }
 
 TEST_F(DialogLogicTest, StatusLinesAppendToTheLogAndMoveTheBar) {

@@ -38,8 +38,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::FakeComProc;
-using testing::FakeLptProc;
-using testing::FakeUsbProc;
 using testing::FreePorts;
 using testing::ProcessEventsUntil;
 using testing::RecordingLauncher;
@@ -61,14 +59,7 @@ class DialogQtTest : public ::testing::Test {
   }
 
   DialogServices Services(std::set<unsigned> free_ports = {3, 10}) {
-    DialogServices services;
-    services.probe_port = FreePorts(std::move(free_ports));
-    services.launcher = &launcher_;
-    services.busy_flag = &g_bUpgrading;
-    services.usb_procedure = FakeUsbProc;
-    services.serial_procedure = FakeComProc;
-    services.lpt_procedure = FakeLptProc;
-    return services;
+    return testing::FakeServices(FreePorts(std::move(free_ports)), launcher_, g_bUpgrading);
   }
 
   void Intercept(QtVelloranDialog &dialog) {

@@ -1,11 +1,13 @@
-// A DialogView that records what the dialog's logic does to it, and a
-// launcher that records the procedures it is asked to start.
+// A DialogView that records what the dialog's logic does to it, a launcher
+// that records the procedures it is asked to start, and services made of
+// them.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "dialog_services.h"
 #include "dialog_view.h"
 #include "procedure_launcher.h"
 
@@ -65,5 +67,18 @@ class RecordingLauncher : public ProcedureLauncher {
 inline unsigned FakeUsbProc(void *) { return 0; }
 inline unsigned FakeComProc(void *) { return 0; }
 inline unsigned FakeLptProc(void *) { return 0; }
+
+// Services with the given port probe that start the fake procedures above
+// through launcher.
+inline DialogServices FakeServices(ComPortProber probe, ProcedureLauncher &launcher, std::atomic<int> &busy_flag) {
+  DialogServices services;
+  services.probe_port = std::move(probe);
+  services.launcher = &launcher;
+  services.busy_flag = &busy_flag;
+  services.usb_procedure = FakeUsbProc;
+  services.serial_procedure = FakeComProc;
+  services.lpt_procedure = FakeLptProc;
+  return services;
+}
 
 }  // namespace velloran::testing
