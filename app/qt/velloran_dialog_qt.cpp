@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -23,6 +24,10 @@
 #include "dialog_units.h"
 #include "file_filter.h"
 #include "resource.h"
+
+// The icon comes from a resource of this static library, which only an
+// explicit call keeps in the program.
+static void LoadDialogResources() { Q_INIT_RESOURCE(velloran); }
 
 namespace {
 
@@ -84,6 +89,8 @@ void QtVelloranDialog::BuildControls() {
   using velloran::ControlKind;
   const velloran::DialogTemplate &dialog = velloran::MainDialogTemplate();
   setWindowTitle(QString::fromUtf8(dialog.title));
+  LoadDialogResources();
+  setWindowIcon(QIcon(":/velloran.ico"));
   setFont(DialogFont(dialog));
   QFontMetrics metrics(font());
   velloran::DialogUnits units(metrics.horizontalAdvance(velloran::kDialogUnitAlphabet), metrics.height());

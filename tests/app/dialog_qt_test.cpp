@@ -105,6 +105,7 @@ TEST_F(DialogQtTest, LooksLikeItsTemplate) {
   QtVelloranDialog dialog(Services());
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "Velloran-V4.0");
+  EXPECT_FALSE(dialog.windowIcon().availableSizes().isEmpty()) << "the application icon";
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize()) << "not resizable";
   EXPECT_FALSE(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
