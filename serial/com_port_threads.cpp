@@ -121,13 +121,19 @@ void CComPort::WaitForTxDrain() {
 
 unsigned __stdcall CComPort::WatchThreadEntry(void *pParam) {
   CComPort *port = static_cast<CComPort *>(pParam);
-  ::_endthreadex(port->IsOverlapped() ? port->WatchLoopOverlapped() : port->WatchLoopPolling());
+  unsigned result = port->IsOverlapped() ? port->WatchLoopOverlapped() : port->WatchLoopPolling();
+  ::_endthreadex(result);
+  return result;  // not reached
 }
 
 unsigned __stdcall CComPort::ReadThreadEntry(void *pParam) {
-  ::_endthreadex(static_cast<CComPort *>(pParam)->ReadLoop());
+  unsigned result = static_cast<CComPort *>(pParam)->ReadLoop();
+  ::_endthreadex(result);
+  return result;  // not reached
 }
 
 unsigned __stdcall CComPort::WriteThreadEntry(void *pParam) {
-  ::_endthreadex(static_cast<CComPort *>(pParam)->WriteLoop());
+  unsigned result = static_cast<CComPort *>(pParam)->WriteLoop();
+  ::_endthreadex(result);
+  return result;  // not reached
 }
