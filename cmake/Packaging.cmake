@@ -19,9 +19,11 @@ if(WIN32)
     set(dist_name Velloran-${PROJECT_VERSION}-win32)
   endif()
   set(dist_files)
+  set(dist_staged)
   foreach(target ${VELLORAN_SHIPPED_PROGRAMS} ${VELLORAN_SHIPPED_LIBRARY})
     if(TARGET ${target})
       list(APPEND dist_files $<TARGET_FILE:${target}>)
+      list(APPEND dist_staged ${CMAKE_BINARY_DIR}/dist/${dist_name}/$<TARGET_FILE_NAME:${target}>)
     else()
       message(STATUS "dist: target ${target} is not part of this build yet")
     endif()
@@ -31,6 +33,8 @@ if(WIN32)
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/${dist_name}
     COMMAND ${CMAKE_COMMAND} -E copy ${dist_files} ${stage}/${dist_name}/
+    # The shipped files carry no debugging information.
+    COMMAND ${CMAKE_STRIP} --strip-debug ${dist_staged}
     COMMAND ${CMAKE_COMMAND} -E chdir ${stage}
             ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/${dist_name}.zip --format=zip ${dist_name}
     COMMAND ${CMAKE_COMMAND} -E echo "dist: ${CMAKE_BINARY_DIR}/${dist_name}.zip"
