@@ -73,11 +73,7 @@ bool LptSwitchToBoot(int mode) {
 }
 
 bool LptCheckVersion() {
-  Sleep(200);
-  // No reset before the build: it would clear the version bytes.
-  BuildVersionFrame();
-  SendUpgradeStatus(text::kLptCheckingVersion, 20);
-  Sleep(500);
+  PrepareVersionCheck(text::kLptCheckingVersion);
   const bool sent = WriteControlFrame();
   SendUpgradeStatus(sent ? text::kLptVersionChecked : text::kLptNoReplyExit, sent ? 100 : 20);
   ResetExchange();
@@ -85,12 +81,7 @@ bool LptCheckVersion() {
 }
 
 bool LptEraseFlash() {
-  Sleep(200);
-  ResetExchange();
-  BuildControlFrame(CMD_ERASE);
-  SendUpgradeStatus(text::kEraseStart, 220);
-  Sleep(500);
-  SendUpgradeStatus(text::kEraseDots, 240);
+  PrepareErase();
   const bool sent = WriteControlFrame();
   SendUpgradeStatus(sent ? text::kLptEraseDone : text::kLptNoReplyExit, sent ? 299 : 240);
   ResetExchange();

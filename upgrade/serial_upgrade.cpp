@@ -107,22 +107,13 @@ bool ComSwitchToBoot() {
 }
 
 bool ComCheckVersion() {
-  Sleep(200);
-  // No reset before the build: it would clear the version bytes.
-  BuildVersionFrame();
-  SendUpgradeStatus(text::kGettingVersion, 20);
-  Sleep(500);
+  PrepareVersionCheck(text::kGettingVersion);
   ComExchange();
   return EndControlStep(ReportControlStep(ControlStep::kCheckVersion));
 }
 
 bool ComEraseFlash() {
-  Sleep(200);
-  ResetExchange();
-  BuildControlFrame(CMD_ERASE);
-  SendUpgradeStatus(text::kEraseStart, 220);
-  Sleep(500);
-  SendUpgradeStatus(text::kEraseDots, 240);
+  PrepareErase();
   ComExchange();
   return EndControlStep(ReportControlStep(ControlStep::kEraseFlash));
 }

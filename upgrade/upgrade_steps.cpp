@@ -79,6 +79,22 @@ bool BootReplyAnnouncesUnusableSize() {
          PacketSizeRefusal(PacketSizeFromBootReply(g_RxFrame)) != nullptr;
 }
 
+void PrepareVersionCheck(const char *line) {
+  Sleep(200);
+  BuildVersionFrame();
+  SendUpgradeStatus(line, 20);
+  Sleep(500);
+}
+
+void PrepareErase() {
+  Sleep(200);
+  ResetExchange();
+  BuildControlFrame(CMD_ERASE);
+  SendUpgradeStatus(text::kEraseStart, 220);
+  Sleep(500);
+  SendUpgradeStatus(text::kEraseDots, 240);
+}
+
 std::string PacketSentLine(uint32_t number) {
   char line[64];
   std::snprintf(line, sizeof line, text::kPacketSentFormat, number);

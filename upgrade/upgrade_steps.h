@@ -31,6 +31,15 @@ bool ReportControlStep(ControlStep step);
 // size no data frame can carry (0 or above 512).
 bool BootReplyAnnouncesUnusableSize();
 
+// The opening of every link's version check: 200 ms, the version frame
+// (built without a reset, which would clear the version bytes), the line
+// (value 20), 500 ms.
+void PrepareVersionCheck(const char *line);
+
+// The opening of every link's erase: 200 ms, the erase frame, "开始擦除…"
+// (220), 500 ms, the line of dots (240).
+void PrepareErase();
+
 // Status line of a packet that was stored: "第" number "包数据发送成功！".
 std::string PacketSentLine(uint32_t number);
 

@@ -30,6 +30,13 @@ bool OpenPortIfClosed() {
   return g_hUsb != INVALID_HANDLE_VALUE;
 }
 
+// Opens the port when it is closed; says so in a box when that fails.
+bool OpenPortOrTell() {
+  if (OpenPortIfClosed()) return true;
+  UpgradeMessageBox(text::kBoxOpenUsbFailed);
+  return false;
+}
+
 // Closes the port; returns CloseUsb's result.
 int ClosePort() {
   const int closed = CloseUsb(g_hUsb);
@@ -126,8 +133,7 @@ void UsbSendDataFrame() {
 
 bool UsbSwitchToBoot() {
   SendUpgradeStatus(text::kPreparingBoot, 0);
-  if (!OpenPortIfClosed()) {
-    UpgradeMessageBox(text::kBoxOpenUsbFailed);
+  if (!OpenPortOrTell()) {
     SendUpgradeStatus(text::kExit, 0);
     return false;
   }
@@ -142,30 +148,15 @@ bool UsbSwitchToBoot() {
 }
 
 bool UsbCheckVersion() {
-  if (!OpenPortIfClosed()) {
-    UpgradeMessageBox(text::kBoxOpenUsbFailed);
-    return false;
-  }
-  Sleep(200);
-  // No reset before the build: it would clear the version bytes.
-  BuildVersionFrame();
-  SendUpgradeStatus(text::kGettingVersion, 20);
-  Sleep(500);
+  if (!OpenPortOrTell()) return false;
+  PrepareVersionCheck(text::kGettingVersion);
   UsbExchange();
   return EndReportingStep(ReportControlStep(ControlStep::kCheckVersion));
 }
 
 bool UsbEraseFlash() {
-  if (!OpenPortIfClosed()) {
-    UpgradeMessageBox(text::kBoxOpenUsbFailed);
-    return false;
-  }
-  Sleep(200);
-  ResetExchange();
-  BuildControlFrame(CMD_ERASE);
-  SendUpgradeStatus(text::kEraseStart, 220);
-  Sleep(500);
-  SendUpgradeStatus(text::kEraseDots, 240);
+  if (!OpenPortOrTell()) return false;
+  PrepareErase();
   UsbExchange();
   return EndReportingStep(ReportControlStep(ControlStep::kEraseFlash));
 }
@@ -188,10 +179,7 @@ unsigned UsbUpgradeProc(void *) {
   if (!UsbEraseFlash()) return abandon();
   Sleep(2000);
 
-  if (!OpenPortIfClosed()) {
-    UpgradeMessageBox(text::kBoxOpenUsbFailed);
-    return EndProcedure(kUpgradeFailed);
-  }
+  if (!OpenPortOrTell()) return EndProcedure(kUpgradeFailed);
   bool completed = false;
   if (SendImagePackets(image, PacketLink{100, UsbSendDataFrame})) {
     ResetExchange();

@@ -1,4 +1,5 @@
 // Delivery of status lines and message boxes to the registered window.
+#include "recording_window.h"
 #include "status_report.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +15,6 @@ namespace velloran {
 namespace {
 
 using namespace std::chrono_literals;
-
-class RecordingWindow : public UpgradeWindow {
- public:
-  void OnUpgradeStatus(std::string *text, int code) override {
-    std::unique_ptr<std::string> owned(text);
-    lines.emplace_back(*owned, code);
-  }
-  void ShowMessageBox(const std::string &text) override { boxes.push_back(text); }
-  std::vector<std::pair<std::string, int>> lines;
-  std::vector<std::string> boxes;
-};
 
 // A window whose message box stays open until released.
 class BlockingWindow : public UpgradeWindow {

@@ -11,6 +11,7 @@
 
 #include "crc16.h"
 #include "exchange.h"
+#include "recording_window.h"
 #include "status_report.h"
 #include "upgrade_timing.h"
 
@@ -18,17 +19,6 @@ namespace velloran {
 namespace {
 
 using Lines = std::vector<std::pair<std::string, int>>;
-
-class RecordingWindow : public UpgradeWindow {
- public:
-  void OnUpgradeStatus(std::string *text, int code) override {
-    std::unique_ptr<std::string> owned(text);
-    lines.emplace_back(*owned, code);
-  }
-  void ShowMessageBox(const std::string &text) override { boxes.push_back(text); }
-  Lines lines;
-  std::vector<std::string> boxes;
-};
 
 // Places a well-formed reply of length bytes with a status in the exchange
 // state, as a link does when the reply has come.
