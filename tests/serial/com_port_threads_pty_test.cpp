@@ -281,6 +281,21 @@ TEST(ComPortStop, DrainWaitLetsQueuedBytesLeaveFirst) {
   EXPECT_EQ(pty.Receive(data.size(), 3000), data);
 }
 
+TEST(ComPortStop, RefusedWritesDoNotHoldThePollingSender) {
+  PtyPair pty;
+  pty.MapAs(kPort);
+  ASSERT_TRUE(pty.StopPortOutput());
+  TestPort port(CComPort::EN_WATCH_THREAD | CComPort::EN_TX_BUFFER);  // polling sender
+  ASSERT_TRUE(port.Open(kPort));
+  std::vector<uint8_t> data(2048, 0x55);
+  port.Write(data.data(), data.size());
+  // Each 1024-byte chunk is given up after a few refused writes.
+  EXPECT_TRUE(WaitFor([&] { return port.Tx().SafeSize() == 0; }, 10000));
+  EXPECT_TRUE(port.Close(3000));
+  EXPECT_EQ(port.ThreadCount(), 0);
+  pty.ResumePortOutput();
+}
+
 TEST(ComPortStop, CloseWhileTheOwnerIsBetweenReadsLeavesNoThread) {
   PtyPair pty;
   pty.MapAs(kPort);

@@ -28,7 +28,17 @@ PtyPair::PtyPair() {
 }
 
 PtyPair::~PtyPair() {
+  if (slaveHold_ >= 0) close(slaveHold_);
   if (master_ >= 0) close(master_);
+}
+
+bool PtyPair::StopPortOutput() {
+  if (slaveHold_ < 0) slaveHold_ = open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  return slaveHold_ >= 0 && tcflow(slaveHold_, TCOOFF) == 0;
+}
+
+void PtyPair::ResumePortOutput() {
+  if (slaveHold_ >= 0) tcflow(slaveHold_, TCOON);
 }
 
 void PtyPair::MapAs(unsigned port) const {

@@ -26,9 +26,14 @@ class PtyPair {
   std::vector<uint8_t> Receive(size_t want, int timeout_ms) const;
   // Drops whatever the port wrote so far.
   void Discard() const;
+  // Stops the port's output, as a device that signals busy does: its writes
+  // are refused until ResumePortOutput. Call before the port opens.
+  bool StopPortOutput();
+  void ResumePortOutput();
 
  private:
   int master_ = -1;
+  int slaveHold_ = -1;  // a slave descriptor that carries the output stop
   std::string slave_;
 };
 
