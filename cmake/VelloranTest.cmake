@@ -30,16 +30,21 @@ function(velloran_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
-  set(env "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1" ${T_ENV})
+  set(ubsan "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
   if(WIN32 AND CMAKE_CROSSCOMPILING)
     # Under Wine every process start costs seconds: one CTest test per
     # program instead of one per test case.
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL};windows"
-                         TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+                         TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${ubsan};${T_ENV}")
   else()
+    if(T_ENV)
+      # Discovered tests take list-valued properties apart; the variables go
+      # through `cmake -E env`, which both discovery and the tests run under.
+      set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${T_ENV}")
+    endif()
     gtest_discover_tests(${name}
       DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+      PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${ubsan}")
   endif()
 endfunction()
