@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "narrow_text.h"
+
 namespace velloran::cli {
 namespace {
 
@@ -36,7 +38,8 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
+std::string JsonString(std::string_view narrow) {
+  const std::string text = platform::NarrowTextToUtf8(narrow);
   std::string out;
   out.reserve(text.size() + 2);
   out += '"';

@@ -1,0 +1,40 @@
+// The program's narrow texts as UTF-8, for output that must be UTF-8 (JSON).
+// Narrow texts are UTF-8 on Linux already; the Windows build keeps them in
+// code page 936, the code page of its users' systems.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
+namespace velloran::platform {
+
+// Bytes that are no text of the code page become U+FFFD.
+inline std::string NarrowTextToUtf8(std::string_view text) {
+#ifdef _WIN32
+  constexpr UINT kNarrowCodePage = 936;
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int wide_length = MultiByteToWideChar(kNarrowCodePage, 0, text.data(), size, nullptr, 0);
+  if (wide_length <= 0) return {};
+  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
+  MultiByteToWideChar(kNarrowCodePage, 0, text.data(), size, wide.data(), wide_length);
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+#else
+  return std::string(text);
+#endif
+}
+
+}  // namespace velloran::platform
