@@ -5,8 +5,11 @@
 #include <sstream>
 
 #include "commands.h"
+#include "port_choice.h"
 #include "e2e_support.h"
 #include "lpt_printer.h"
+#include "serial_printer.h"
+#include "win32_comm.h"
 
 namespace velloran::cli {
 namespace {
@@ -85,6 +88,34 @@ TEST(CliUpgrade, PortThatCannotBeOpenedIsExplained) {
   EXPECT_EQ(run.status, kExitOk);
   EXPECT_NE(run.out.find("version:  01 02"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("packets:  2 of 512 bytes"), std::string::npos) << run.out;
+}
+
+// A simulated serial printer named COM200: listed as free, then as busy while
+// held; its node names it for --port.
+TEST(CliPorts, ListsFreeAndBusyPortsWithTheirNodes) {
+  sim::SerialPrinter printer;
+  std::string error;
+  ASSERT_TRUE(printer.Start(&error)) << error;
+  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "COM200=" + printer.SlavePath());
+  EXPECT_EQ(ParsePortArgument(printer.SlavePath()).number, 200u);
+
+  CliRun run = RunArgs({"ports"});
+  EXPECT_EQ(run.status, kExitOk);
+  const std::string free = "COM200   " + printer.SlavePath();
+  EXPECT_NE(run.out.find(free), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" free\n", run.out.find(free)), std::string::npos) << run.out;
+
+  HANDLE held = CreateFileA("COM200", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  run = RunArgs({"ports"});
+  EXPECT_NE(run.out.find(" busy", run.out.find(free)), std::string::npos) << run.out;
+  const e2e::ImageFile image(700);
+  run = RunArgs({"upgrade", "--link", "serial", "--port", "COM200", image.Path()});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_NE(run.err.find("another program holds it"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("dialout"), std::string::npos) << run.err;
+  CloseHandle(held);
+  printer.Stop();
 }
 
 }  // namespace
