@@ -376,3 +376,40 @@ TEST(ComPortStop, DestructionWaitsForAThreadThatDidNotStopInTime) {
   }
   EXPECT_TRUE(g_lingerEnded);
 }
+
+namespace {
+
+// Counts the receive notifications; its targets are set but unknown here.
+class CountingPort : public TestPort {
+ public:
+  using TestPort::TestPort;
+  std::atomic<int> receives{0};
+
+  void Aim(HWND window, DWORD threadId) {
+    hNotifyWnd_ = window;
+    dwNotifyThreadId_ = threadId;
+  }
+  void OnReceive() override {
+    ++receives;
+    TestPort::OnReceive();
+  }
+};
+
+}  // namespace
+
+TEST(ComPortWatchThread, CollectsInputAndNotifiesEveryBatch) {
+  // Watch thread without a read thread: it reads arriving bytes into the
+  // receive buffer itself, and with a threshold of 0 every batch notifies.
+  PtyPair pty;
+  pty.MapAs(kPort);
+  CountingPort port(CComPort::EN_WATCH_THREAD | CComPort::EN_OVERLAPPED | CComPort::EN_RX_BUFFER);
+  port.Aim(reinterpret_cast<HWND>(0x1234), 0x4321);  // no such window or thread queue
+  ASSERT_TRUE(port.Open(kPort));
+  pty.Send(Seq(20));
+  ASSERT_TRUE(WaitFor([&] { return port.Rx().Size() == 20; }, 3000));
+  EXPECT_GE(port.receives.load(), 1);
+  // The owner's next read gets them.
+  uint8_t got[20];
+  ASSERT_EQ(port.Read(got, 20, INFINITE), 20u);
+  EXPECT_EQ(std::vector<uint8_t>(got, got + 20), Seq(20));
+}
