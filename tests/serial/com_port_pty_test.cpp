@@ -121,10 +121,9 @@ TEST(ComPortOpen, SecondOpenOfAHeldPortIsDenied) {
 }
 
 TEST(ComPortOpen, SetOptionOnAnOpenPortFailsItsCheckButStores) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(CComPort::EN_OVERLAPPED);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   AssertTexts texts;
   port.SetOption(0x11F);
   EXPECT_EQ(port.GetOption(), 0x11Fu);
@@ -152,10 +151,9 @@ TEST(ComPortOpen, SetStateReachesTheLine) {
 }
 
 TEST(ComPortRead, QuietLineEndsAfterTheTotalTimeout) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(CComPort::EN_OVERLAPPED);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   uint8_t buffer[16];
   int64_t start = NowMs();
   EXPECT_EQ(port.Read(buffer, sizeof(buffer), INFINITE), 0u);
@@ -165,10 +163,9 @@ TEST(ComPortRead, QuietLineEndsAfterTheTotalTimeout) {
 }
 
 TEST(ComPortRead, BytesThatStopComeBackAfterTheIntervalTimeout) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(CComPort::EN_OVERLAPPED);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   int64_t sentAt = 0;
   std::thread printer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -189,10 +186,9 @@ TEST(ComPortRead, BytesThatStopComeBackAfterTheIntervalTimeout) {
 }
 
 TEST(ComPortRead, FullRequestReturnsAtOnce) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(CComPort::EN_OVERLAPPED);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   pty.Send(Seq(12));
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   uint8_t buffer[12];
@@ -203,10 +199,9 @@ TEST(ComPortRead, FullRequestReturnsAtOnce) {
 }
 
 TEST(ComPortRead, FiniteWaitTakesHeldBytesThenWaitsByteByByte) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(CComPort::EN_OVERLAPPED);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   pty.Send(Seq(3));
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   uint8_t buffer[10];
@@ -233,10 +228,9 @@ TEST(ComPortRead, FiniteWaitTakesHeldBytesThenWaitsByteByByte) {
 }
 
 TEST(ComPortRead, NonOverlappedReadIsBoundedByItsTimeouts) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(0);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(0);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   uint8_t buffer[8];
   int64_t start = NowMs();
   EXPECT_EQ(port.Read(buffer, 8, INFINITE), 0u);
@@ -261,10 +255,9 @@ TEST(ComPortReadWrite, ZeroLengthsAndClosedPortsDoNothing) {
 }
 
 TEST(ComPortWrite, WritePortHandsBytesToTheLineAndCountsThem) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(CComPort::EN_OVERLAPPED);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   std::vector<uint8_t> frame = Seq(9, 0x1E);
   DWORD n = port.WritePort(frame.data(), 9);
   EXPECT_TRUE(n == 0 || n == 9);  // pending or done at once
@@ -282,20 +275,18 @@ TEST(ComPortWrite, WritePortHandsBytesToTheLineAndCountsThem) {
 }
 
 TEST(ComPortWrite, NonOverlappedWriteReportsWhatWasWritten) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(0);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(0);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   std::vector<uint8_t> data = Seq(40);
   EXPECT_EQ(port.WritePort(data.data(), 40), 40u);
   EXPECT_EQ(pty.Receive(40, 3000), data);
 }
 
 TEST(ComPortRead, QueueCountSeesWaitingBytes) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(CComPort::EN_OVERLAPPED);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   pty.Send(Seq(6));
   int64_t deadline = NowMs() + 2000;
   while (port.GetQueueCount(true) < 6 && NowMs() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -65,10 +65,9 @@ TEST(ComPortThreads, EndThreadWithoutThreadsReturnsFalseAndCloseGoesOn) {
 }
 
 TEST(ComPortThreads, BeginThreadRefusesWhileAThreadIsSet) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(0x003);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(0x003);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   HANDLE watch = port.WatchThread();
   AssertTexts texts;
   EXPECT_FALSE(port.BeginThread(CComPort::EN_RX_THREAD));
@@ -79,10 +78,9 @@ TEST(ComPortThreads, BeginThreadRefusesWhileAThreadIsSet) {
 }
 
 TEST(ComPortThreads, ReopenRestartsThreadsPerCurrentOptions) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(0x003);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(0x003);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   ASSERT_EQ(port.ThreadCount(), 1);
   port.SetOption(port.GetOption() | 0x11C);  // as the upgrade does while open
   EXPECT_EQ(port.ThreadCount(), 1);
@@ -96,10 +94,9 @@ TEST(ComPortThreads, ReopenRestartsThreadsPerCurrentOptions) {
 }
 
 TEST(ComPortThreads, SuspendedThreadsStillStopOnClose) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(0x003 | CComPort::EN_SUSPENDED | CComPort::EN_RX_THREAD);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(0x003 | CComPort::EN_SUSPENDED | CComPort::EN_RX_THREAD);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   EXPECT_EQ(port.ThreadCount(), 2);
   int64_t start = NowMs();
   EXPECT_TRUE(port.Close());
@@ -112,10 +109,9 @@ TEST(ComPortThreads, SuspendedThreadsStillStopOnClose) {
 class ComPortBufferedWrite : public ::testing::TestWithParam<DWORD> {};
 
 TEST_P(ComPortBufferedWrite, QueuedBytesLeaveThroughTheWorker) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(GetParam());
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(GetParam());
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   std::vector<uint8_t> small = Seq(25);
   EXPECT_EQ(port.Write(small.data(), small.size()), 0u);  // queued, not written
   EXPECT_EQ(pty.Receive(small.size(), 3000), small);
@@ -140,10 +136,9 @@ INSTANTIATE_TEST_SUITE_P(Senders, ComPortBufferedWrite,
 TEST(ComPortBufferedWrite, ProbeAfterFlushIsSentToo) {
   // The detection's pattern: queue, flush, pause, queue again; the second
   // wake-up may come while the watch thread is busy with the first.
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(kUpgradeOptions);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(kUpgradeOptions);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   for (int round = 0; round < 10; ++round) {
     std::vector<uint8_t> zeros(16, 0);
     std::vector<uint8_t> probe = Seq(9, static_cast<uint8_t>(round * 10));
@@ -158,10 +153,9 @@ TEST(ComPortBufferedWrite, ProbeAfterFlushIsSentToo) {
 }
 
 TEST(ComPortReadThread, ReplyArrivingDuringTheOwnersPauseReachesItsNextRead) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(kUpgradeOptions);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(kUpgradeOptions);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   ASSERT_TRUE(port.SetState(9600, NOPARITY, 8, ONESTOPBIT));
   for (int round = 0; round < 3; ++round) {
     std::vector<uint8_t> frame = Seq(20, 0x40);
@@ -184,10 +178,9 @@ TEST(ComPortReadThread, ReplyArrivingDuringTheOwnersPauseReachesItsNextRead) {
 
 TEST(ComPortReadThread, ReplySplitAroundTheReadArrivesWhole) {
   // The first piece comes during the pause, the rest once the owner reads.
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(kUpgradeOptions);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(kUpgradeOptions);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   std::vector<uint8_t> reply = Seq(9, 0x10);
   pty.Send(std::vector<uint8_t>(reply.begin(), reply.begin() + 4));
   ASSERT_TRUE(WaitFor([&] { return port.Rx().Size() == 4; }, 2000));
@@ -203,10 +196,9 @@ TEST(ComPortReadThread, ReplySplitAroundTheReadArrivesWhole) {
 }
 
 TEST(ComPortReadThread, CollectedBytesGoWithTheInputWhenThePortCloses) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(kUpgradeOptions);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(kUpgradeOptions);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   pty.Send(Seq(7));
   ASSERT_TRUE(WaitFor([&] { return port.Rx().Size() == 7; }, 2000));
   ASSERT_TRUE(port.Open(kPort));  // closes and reopens
@@ -221,10 +213,9 @@ TEST(ComPortReadThread, CollectedBytesGoWithTheInputWhenThePortCloses) {
 TEST(ComPortReadThread, NoByteIsLostOrReorderedBesideTheReadThread) {
   // A printer that talks at random moments while the owner reads with
   // pauses between its reads: every byte reaches the owner, in order.
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(kUpgradeOptions);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(kUpgradeOptions);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   constexpr size_t kTotal = 600;
   std::thread printer([&] {
     std::mt19937 random(7);
@@ -270,10 +261,9 @@ TEST(ComPortStop, DrainWaitGivesUpWhenNothingSendsTheBuffer) {
 }
 
 TEST(ComPortStop, DrainWaitLetsQueuedBytesLeaveFirst) {
-  PtyPair pty;
-  pty.MapAs(kPort);
-  TestPort port(0x00B | CComPort::EN_DRAIN_TX);
-  ASSERT_TRUE(port.Open(kPort));
+  PortOnPty line(0x00B | CComPort::EN_DRAIN_TX);
+  ASSERT_TRUE(line.Open());
+  auto &[pty, port] = line;
   std::vector<uint8_t> data = Seq(200);
   port.Write(data.data(), data.size());
   EXPECT_TRUE(port.Close());

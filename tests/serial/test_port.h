@@ -2,6 +2,7 @@
 #pragma once
 
 #include "com_port.h"
+#include "pty_pair.h"
 
 #include <string>
 #include <vector>
@@ -30,4 +31,15 @@ class AssertTexts {
   AssertTexts();
   ~AssertTexts();
   std::vector<std::string> Take();
+};
+
+// A TestPort on a fresh pseudo-terminal whose master side the test holds;
+// the slave is mapped as COM7.
+struct PortOnPty {
+  static constexpr unsigned kPortNumber = 7;
+  explicit PortOnPty(DWORD options) : port(options) { pty.MapAs(kPortNumber); }
+  bool Open() { return port.Open(kPortNumber); }
+
+  PtyPair pty;
+  TestPort port;
 };
