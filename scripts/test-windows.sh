@@ -25,9 +25,9 @@ fail() { echo "test-windows: $*" >&2; exit 1; }
 windows_path() { local path=$1; printf 'Z:%s' "${path//\//\\}"; }
 
 step "cross-building for x86_64 (build-win64) and i686 (build-win32)"
-cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake >/dev/null
+cmake -S . -B build-win64 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake >/dev/null
 cmake --build build-win64 -j2
-cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-i686.cmake \
+cmake -S . -B build-win32 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-i686.cmake \
   -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-win32 -j2
 cmake --build build-win64 --target dist
@@ -55,8 +55,8 @@ expected_exports="1 OpenUsb
 19 CloseNetServ
 20 SendInstruction"
 check_binaries() {  # <build dir> <objdump>
-  local bin=$1/bin objdump=$2 base exports imports
-  base=$("$objdump" -p "$bin/Corvalink.dll" | awk '/^Ordinal Base/ {print $3; exit}')
+  local bin=$1/bin objdump=$2 base exports imports named
+  base=$("$objdump" -p "$bin/Corvalink.dll" | awk '/^Ordinal Base/ && !seen {print $3; seen = 1}')
   [ "$base" = 1 ] || fail "$bin/Corvalink.dll: ordinal base $base, not 1"
   # "[index] name" rows; the ordinal is the base plus the index.
   exports=$("$objdump" -p "$bin/Corvalink.dll" |
@@ -70,7 +70,8 @@ check_binaries() {  # <build dir> <objdump>
     [ -n "$imports" ] || fail "$bin/$program does not import Corvalink.dll"
     # Rows of an ordinal import read "<thunk> <ordinal> <none>"; a named one
     # carries a name instead.
-    if echo "$imports" | grep -v '^[[:space:]]*$' | grep -qv '<none>'; then
+    named=$(echo "$imports" | awk 'NF && !/<none>/')
+    if [ -n "$named" ]; then
       fail "$bin/$program imports Corvalink.dll by name:"$'\n'"$imports"
     fi
     if [ "$program" = Velloran.exe ]; then
