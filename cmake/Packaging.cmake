@@ -88,7 +88,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Replaces the firmware of receipt and label printers through their boot loader.\n"
     "Ships the dialog (velloran), the command-line tool (velloran-cli), the\n"
     "printer simulator (velloran-sim) and the Corvalink transport library.")

@@ -32,6 +32,10 @@ cmake -S . -B build-win32 -G Ninja --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=c
 cmake --build build-win32 -j2
 cmake --build build-win64 --target dist
 cmake --build build-win32 --target dist
+for zip in build-win64/Velloran-*-win64.zip build-win32/Velloran-*-win32.zip; do
+  listed=$(cmake -E tar tf "$zip" | sed 's#^[^/]*/##' | grep -v '^$' | LC_ALL=C sort | tr '\n' ' ')
+  [ "$listed" = "Corvalink.dll Velloran.exe velloran-cli.exe " ] || fail "$zip holds: $listed"
+done
 
 step "exports of Corvalink.dll and imports of Velloran.exe"
 expected_exports="1 OpenUsb
