@@ -237,6 +237,9 @@ TEST(ComPortRead, NonOverlappedReadIsBoundedByItsTimeouts) {
   EXPECT_LT(NowMs() - start, 1500);
   pty.Send(Seq(8));
   EXPECT_EQ(port.Read(buffer, 8, INFINITE), 8u);
+  std::vector<uint8_t> data = Seq(40);
+  EXPECT_EQ(port.WritePort(data.data(), 40), 40u);  // the count written
+  EXPECT_EQ(pty.Receive(40, 3000), data);
 }
 
 TEST(ComPortReadWrite, ZeroLengthsAndClosedPortsDoNothing) {
@@ -272,24 +275,4 @@ TEST(ComPortWrite, WritePortHandsBytesToTheLineAndCountsThem) {
   port.ResetCounters();
   EXPECT_EQ(port.GetOutCount(), 0u);
   EXPECT_EQ(port.GetQueueCount(false), 0u);
-}
-
-TEST(ComPortWrite, NonOverlappedWriteReportsWhatWasWritten) {
-  PortOnPty line(0);
-  ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
-  std::vector<uint8_t> data = Seq(40);
-  EXPECT_EQ(port.WritePort(data.data(), 40), 40u);
-  EXPECT_EQ(pty.Receive(40, 3000), data);
-}
-
-TEST(ComPortRead, QueueCountSeesWaitingBytes) {
-  PortOnPty line(CComPort::EN_OVERLAPPED);
-  ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
-  pty.Send(Seq(6));
-  int64_t deadline = NowMs() + 2000;
-  while (port.GetQueueCount(true) < 6 && NowMs() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_EQ(port.GetQueueCount(true), 6u);
-  EXPECT_EQ(port.GetCommErrors(), 0u);
 }
