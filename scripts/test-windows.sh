@@ -6,7 +6,8 @@
 #      name with ordinals 1-20 (no stdcall decoration on i686) and that
 #      Velloran.exe imports ordinals 1-4 and 6-8 of it by ordinal only;
 #   3. runs the Windows test programs under Wine (ctest -L windows), the
-#      dialog ones on a virtual X display;
+#      dialog ones on a virtual X display, and starts Velloran.exe until its
+#      dialog "Velloran-V4.0" shows (picture: build-win64/dialog-windows.png);
 #   4. upgrades the native simulated serial printer on a pseudo-terminal with
 #      velloran-cli.exe under Wine, through a COM port of a fresh Wine prefix,
 #      and compares the flashed image with the file.
@@ -91,6 +92,9 @@ check_binaries build-win32 i686-w64-mingw32-objdump
 
 step "Windows test programs under Wine"
 xvfb-run -a ctest --test-dir build-win64 -L windows -j2 --output-on-failure
+
+step "Velloran.exe opens its dialog under Wine"
+scripts/screenshot-windows.sh build-win64/dialog-windows.png
 
 step "serial upgrade under Wine against the simulated printer"
 [ -x build/bin/velloran-sim ] || scripts/build.sh >/dev/null
