@@ -373,6 +373,7 @@ namespace {
 class CountingPort : public TestPort {
  public:
   using TestPort::TestPort;
+  ~CountingPort() override { Close(); }  // the watch thread calls OnReceive
   std::atomic<int> receives{0};
 
   void Aim(HWND window, DWORD threadId) {
