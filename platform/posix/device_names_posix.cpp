@@ -1,6 +1,7 @@
 // Windows device names mapped to Linux device nodes: the default table and
 // the per-name overrides of VELLORAN_DEVICE_MAP.
 #include "device_names.h"
+#include "device_name_syntax.h"
 #include "usb_print_paths.h"
 
 #include <cstdlib>
@@ -11,56 +12,7 @@
 namespace velloran::platform {
 namespace {
 
-enum class DeviceKind { kCom, kLpt };
-
-struct DeviceName {
-  DeviceKind kind;
-  unsigned number;
-  bool operator==(const DeviceName &) const = default;
-};
-
-// CComPort accepts COM1…COM1024; nothing larger is a port number.
-constexpr unsigned kLargestPortNumber = 1024;
-constexpr std::string_view kDevicePrefix = "\\\\.\\";
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (Upper(text[i]) != Upper(prefix[i])) return false;
-  }
-  return true;
-}
-
-// A decimal number without sign or leading zero, 1…limit.
-std::optional<unsigned> ParseNumber(std::string_view digits, unsigned limit) {
-  if (digits.empty() || digits.size() > 5 || digits[0] == '0') return std::nullopt;
-  unsigned value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (value > limit) return std::nullopt;
-  return value;
-}
-
-std::string_view WithoutDevicePrefix(std::string_view name) {
-  if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) name.remove_prefix(kDevicePrefix.size());
-  return name;
-}
-
-std::optional<DeviceName> ParseDeviceName(std::string_view name) {
-  name = WithoutDevicePrefix(name);
-  for (auto [prefix, kind] : {std::pair{std::string_view("COM"), DeviceKind::kCom},
-                              std::pair{std::string_view("LPT"), DeviceKind::kLpt}}) {
-    if (!StartsWithNoCase(name, prefix)) continue;
-    if (auto number = ParseNumber(name.substr(prefix.size()), kLargestPortNumber)) {
-      return DeviceName{kind, *number};
-    }
-  }
-  return std::nullopt;
-}
+using namespace device_syntax;
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -156,7 +108,7 @@ std::string ResolvedPath(const std::string &path) {
 }  // namespace
 
 bool IsDeviceName(std::string_view name) {
-  if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) return true;
+  if (HasDevicePrefix(name)) return true;
   if (UsbPrintNodeFromDevicePath(name).has_value()) return true;
   // "COM0", "COM07" or "COM5000" have no node, but are no file names either.
   for (std::string_view prefix : {"COM", "LPT"}) {
