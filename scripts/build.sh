@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Configures and builds Velloran natively.
-# Usage: scripts/build.sh [--sanitize] [extra cmake arguments...]
-# The build folder is build/ (build-sanitize/ with --sanitize).
+# Usage: scripts/build.sh [--sanitize|--thread-sanitize] [extra cmake arguments...]
+# The build folder is build/ (build-sanitize/ with --sanitize, build-tsan/ with
+# --thread-sanitize).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=build
 cmake_args=()
-if [ "${1:-}" = "--sanitize" ]; then
-  shift
-  build_dir=build-sanitize
-  cmake_args+=(-DVELLORAN_SANITIZE=ON)
-fi
+case "${1:-}" in
+  --sanitize) shift; build_dir=build-sanitize; cmake_args+=(-DVELLORAN_SANITIZE=ON) ;;
+  --thread-sanitize) shift; build_dir=build-tsan; cmake_args+=(-DVELLORAN_SANITIZE_THREAD=ON) ;;
+esac
 cmake -S . -B "$build_dir" -G Ninja "${cmake_args[@]}" "$@" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
