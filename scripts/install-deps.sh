@@ -31,4 +31,5 @@ sudo=""
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# With their recommended packages: Wine needs its fonts to lay out dialogs.
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -91,6 +91,8 @@ check_binaries build-win64 x86_64-w64-mingw32-objdump
 check_binaries build-win32 i686-w64-mingw32-objdump
 
 step "Windows test programs under Wine"
+# Create the tests' Wine prefix once, before two tests would race to set it up.
+scripts/wine-run.sh --init
 xvfb-run -a ctest --test-dir build-win64 -L windows -j2 --output-on-failure
 
 step "Velloran.exe opens its dialog under Wine"
@@ -107,7 +109,7 @@ cleanup() {
 }
 trap cleanup EXIT
 export VELLORAN_WINEPREFIX=$work/prefix
-scripts/wine-run.sh cmd.exe /c exit >/dev/null 2>&1 || true
+scripts/wine-run.sh --init
 [ -d "$VELLORAN_WINEPREFIX/dosdevices" ] || fail "the Wine prefix was not created"
 
 image=sim/sample/demo.upd
