@@ -12,5 +12,9 @@ case "${1:-}" in
   --sanitize) shift; build_dir=build-sanitize; cmake_args+=(-DVELLORAN_SANITIZE=ON) ;;
   --thread-sanitize) shift; build_dir=build-tsan; cmake_args+=(-DVELLORAN_SANITIZE_THREAD=ON) ;;
 esac
+# ccache, where installed, keeps rebuilds of unchanged sources cheap.
+if command -v ccache >/dev/null 2>&1; then
+  cmake_args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B "$build_dir" -G Ninja "${cmake_args[@]}" "$@" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"

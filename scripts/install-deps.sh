@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Velloran needs, only when some are missing.
 # Usage: scripts/install-deps.sh [build] [gui] [windows] [screenshots]
-#   build        compiler, CMake, Ninja, GoogleTest (always included)
+#   build        compiler, CMake, Ninja, ccache, GoogleTest (always included)
 #   gui          Qt 6 Widgets and a CJK font for the dialog
 #   windows      the mingw-w64 cross compilers and Wine
 #   screenshots  Xvfb and ImageMagick, for pictures of the dialog
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev python3)
+packages=(g++ cmake ninja-build ccache pkg-config libgtest-dev libgmock-dev python3)
 for group in "$@"; do
   case "$group" in
     build) ;;
