@@ -54,7 +54,9 @@ DWORD CComPort::BlockBuffer::Append(LPCVOID p, DWORD n) {
   }
   DWORD stored = k;
   if (n > k) {
-    if (Block *block = AddBlock(n - k)) {
+    // The new block is sized for the whole request, not just its rest, so a
+    // run of similar appends finds room in the tail.
+    if (Block *block = AddBlock(n)) {
       std::memcpy(block->Data(), source + k, n - k);
       block->dwEnd = n - k;
       stored = n;

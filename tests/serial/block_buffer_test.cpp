@@ -62,6 +62,25 @@ TEST(BlockBuffer, LargeAppendMakesOneExactBlockAndSmallOneAMinimumBlock) {
             std::vector<BYTE>(second.begin() + 5, second.end()));
 }
 
+TEST(BlockBuffer, SpillBlockIsSizedForTheWholeAppend) {
+  // 1000 bytes leave 24 free in the first block; the next 2000 bytes fill
+  // those and spill into a new block sized for the whole append.
+  BlockBuffer buffer;
+  auto first = Bytes(1000);
+  auto second = Bytes(2000, 7);
+  ASSERT_EQ(buffer.Append(first.data(), 1000), 1000u);
+  ASSERT_EQ(buffer.Append(second.data(), 2000), 2000u);
+  ASSERT_EQ(BlockCount(buffer), 2u);
+  EXPECT_EQ(buffer.Head()->dwEnd, 1024u);
+  EXPECT_EQ(buffer.Tail()->dwCapacity, 2000u);
+  EXPECT_EQ(buffer.Tail()->dwEnd, 1976u);
+  EXPECT_EQ(buffer.Size(), 3000u);
+  std::vector<BYTE> out(3000);
+  ASSERT_EQ(buffer.Consume(out.data(), 3000), 3000u);
+  EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + 1000), first);
+  EXPECT_EQ(std::vector<BYTE>(out.begin() + 1000, out.end()), second);
+}
+
 TEST(BlockBuffer, EmptiedSmallLastBlockIsKeptForReuse) {
   BlockBuffer buffer;
   auto data = Bytes(300);
