@@ -11,9 +11,13 @@
 // $SYSFS is /sys and $DEV is /dev unless VELLORAN_SYSFS_ROOT and
 // VELLORAN_DEV_ROOT name other roots (so a test can build a fake tree).
 //
-// Interface flags: SPINT_ACTIVE when the device link leads to a directory
-// whose parent has a readable four-digit idVendor, SPINT_REMOVED when the
-// link leads nowhere (the device was unplugged), 0 otherwise.
+// Which interfaces a set holds, and their flags:
+//   - device link leads to a directory whose parent has a readable
+//     four-hex-digit idVendor: listed; SPINT_ACTIVE when $DEV/usb/lpN exists,
+//     0 when it does not (udev has not made the node yet);
+//   - the same without a readable idVendor: not listed (nothing to name it by);
+//   - device link leads nowhere (unplugged): left out under DIGCF_PRESENT,
+//     otherwise listed as SPINT_REMOVED with vendor and product 0000.
 //
 // Device paths look like Windows ones and carry the vendor field at
 // characters 8 to 15, as written in idVendor:

@@ -82,6 +82,22 @@ TEST(SetupDiUsbPrinters, UnpluggedInterfacesAreLeftOutOfThePresentSet) {
   SetupDiDestroyDeviceInfoList(all);
 }
 
+TEST(SetupDiUsbPrinters, InterfacesWithoutAReadableVendorAreLeftOut) {
+  FakeUsbTree tree;
+  tree.AddPrinter(0, "usb?", "/dev/null");
+  tree.AddPrinter(1, "0416", "/dev/null");
+  tree.AddUnpluggedPrinter(2);
+  HDEVINFO all = SetupDiGetClassDevsW(&GUID_DEVINTERFACE_USBPRINT, nullptr, nullptr,
+                                      DIGCF_DEVICEINTERFACE);
+  std::vector<Listed> listed = ListAll(all);
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].path, std::wstring(L"\\\\?\\usb#vid_0416&pid_0e15#lp1") + kClassSuffix);
+  EXPECT_EQ(listed[0].flags, SPINT_ACTIVE);
+  EXPECT_EQ(listed[1].path, std::wstring(L"\\\\?\\usb#vid_0000&pid_0000#lp2") + kClassSuffix);
+  EXPECT_EQ(listed[1].flags, SPINT_REMOVED);
+  SetupDiDestroyDeviceInfoList(all);
+}
+
 TEST(SetupDiUsbPrinters, NoUsbmiscClassGivesAnEmptySet) {
   FakeUsbTree tree;
   std::filesystem::remove_all(tree.root() / "sys/class");
