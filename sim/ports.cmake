@@ -16,4 +16,4 @@ add_library(velloran_sim_cli STATIC sim_options.cpp)
 target_link_libraries(velloran_sim_cli PUBLIC velloran_sim_ports)
 
 add_executable(velloran-sim velloran_sim_main.cpp)
-target_link_libraries(velloran-sim PRIVATE velloran_sim_cli)
+target_link_libraries(velloran-sim PRIVATE velloran_sim_cli velloran_version)

@@ -135,6 +135,11 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string> &args, 
     options.help = true;
     return options;
   }
+  // After the port, --version sets the version bytes the printer accepts.
+  if (i < args.size() && args[i] == "--version") {
+    options.version = true;
+    return options;
+  }
   if (i >= args.size()) {
     *error = "say which port: serial, usb or lpt";
     return std::nullopt;
@@ -288,7 +293,8 @@ std::string CommandName(uint8_t command) {
 }
 
 const char *SimUsage() {
-  return R"(usage: velloran-sim serial|usb|lpt [options]
+  return R"(Usage: velloran-sim serial|usb|lpt [options]
+       velloran-sim --help | --version
 
 A printer boot loader on a pseudo-terminal, for trying the upgrade tool
 without a printer. It prints where it listens and the environment to give
@@ -331,6 +337,7 @@ Output:
   --image-out FILE       write the flashed image to FILE on exit
   --exit-after-finish    exit once an upgrade has finished
   -h, --help             this text
+Alone, --version prints the program's release.
 
 Examples:
   velloran-sim serial --baud 19200 --wire-time --image-out flashed.bin

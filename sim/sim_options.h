@@ -26,6 +26,7 @@ struct FaultSpec {
 struct SimOptions {
   SimLink link = SimLink::kSerial;
   bool help = false;
+  bool version = false;  // --version before the port: the program's release
 
   // Serial.
   unsigned baud = 115200;

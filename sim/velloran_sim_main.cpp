@@ -11,6 +11,7 @@
 
 #include "frame.h"
 #include "sim_options.h"
+#include "velloran_version.h"
 
 using namespace velloran;
 using namespace velloran::sim;
@@ -88,6 +89,10 @@ int main(int argc, char **argv) {
   }
   if (options->help) {
     std::fputs(SimUsage(), stdout);
+    return 0;
+  }
+  if (options->version) {
+    std::printf("velloran-sim %s\n", kVersion);
     return 0;
   }
 

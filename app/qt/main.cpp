@@ -2,13 +2,20 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "dialog_command_line.h"
 #include "dialog_services.h"
 #include "velloran_app.h"
 
 CVelloranApp theApp{velloran::DefaultDialogServices()};
 
 int main(int argc, char *argv[]) {
+  if (const auto text = velloran::DialogInfoText(std::vector<std::string>(argv + 1, argv + argc))) {
+    std::fputs(text->c_str(), stdout);
+    return 0;
+  }
   {
     QApplication application(argc, argv);
     theApp.InitInstance();

@@ -43,6 +43,20 @@ TEST(SimOptions, ReadsEachLinksOptions) {
   EXPECT_TRUE(help->help);
 }
 
+TEST(SimOptions, VersionAloneIsTheProgramsAndAfterThePortThePrintersBytes) {
+  std::string error;
+  auto program = Parse({"--version"}, &error);
+  ASSERT_TRUE(program) << error;
+  EXPECT_TRUE(program->version);
+
+  auto printer = Parse({"serial", "--version", "0102"}, &error);
+  ASSERT_TRUE(printer) << error;
+  EXPECT_FALSE(printer->version);
+  ASSERT_TRUE(printer->model.expectedVersion);
+  EXPECT_EQ((*printer->model.expectedVersion)[0], 0x01);
+  EXPECT_EQ((*printer->model.expectedVersion)[1], 0x02);
+}
+
 TEST(SimOptions, RefusesWhatMakesNoSense) {
   const std::vector<std::vector<std::string>> bad = {
       {},

@@ -142,8 +142,13 @@ TEST(VelloranSim, EndsOnSigtermAndRemovesTheUsbTree) {
 TEST(VelloranSim, ExplainsItselfAndRefusesBadUsage) {
   {
     SimProcess help({"--help"});
-    EXPECT_NE(help.After("usage: "), "");
+    EXPECT_NE(help.After("Usage: "), "");
     EXPECT_EQ(help.Wait(seconds(5)), 0);
+  }
+  {
+    SimProcess version({"--version"});
+    EXPECT_EQ(version.Line(), std::string("velloran-sim ") + VELLORAN_RELEASE);
+    EXPECT_EQ(version.Wait(seconds(5)), 0);
   }
   SimProcess bad({"serial", "--baud", "1234"});
   EXPECT_EQ(bad.Wait(seconds(5)), 2);
