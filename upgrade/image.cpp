@@ -1,7 +1,6 @@
 #include "image.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -9,27 +8,39 @@
 
 #include "exchange.h"
 #include "frame.h"
+#include "regular_file.h"
 
 namespace {
 
 using velloran::ImageLoadResult;
+using velloran::platform::RegularFileOutcome;
 
-constexpr const char *kMissing = "固件文件不存在！退出！";
-constexpr const char *kUnreadable = "固件文件无法打开！退出！";
-constexpr const char *kEmpty = "固件文件为空！退出！";
-constexpr const char *kTooShort = "固件文件不足8字节，缺少文件头！退出！";
-constexpr const char *kShortRead = "固件文件读取不完整！退出！";
-constexpr const char *kTooLarge = "固件文件过大！退出！";
-constexpr const char *kNoMemory = "内存不足，无法载入固件文件！退出！";
+// The status line of each failure and the cause that a front end shows beside
+// it. Causes without a line of their own share the nearest one.
+struct LoadFailure {
+  const char *line;
+  const char *cause;
+};
+constexpr LoadFailure kMissing = {"固件文件不存在！退出！", "no such file"};
+constexpr LoadFailure kUnreadable = {"固件文件无法打开！退出！", "cannot be opened for reading"};
+constexpr LoadFailure kNotRegular = {"固件文件无法打开！退出！", "not a regular file"};
+constexpr LoadFailure kEmpty = {"固件文件为空！退出！", "the file is empty"};
+constexpr LoadFailure kTooShort = {"固件文件不足8字节，缺少文件头！退出！",
+                                   "shorter than the 8-byte header"};
+constexpr LoadFailure kShortRead = {"固件文件读取不完整！退出！", "fewer bytes read than its size"};
+constexpr LoadFailure kChanged = {"固件文件读取不完整！退出！", "the file changed while being read"};
+constexpr LoadFailure kTooLarge = {"固件文件过大！退出！", "larger than 4 GiB"};
+constexpr LoadFailure kNoMemory = {"内存不足，无法载入固件文件！退出！", "not enough memory"};
 
 // Closes the file on every way out.
 struct FileCloser {
   void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
-ImageLoadResult Failure(const char *text) {
+ImageLoadResult Failure(const LoadFailure &failure) {
   ImageLoadResult result;
-  result.error = text;
+  result.error = failure.line;
+  result.cause = failure.cause;
   return result;
 }
 
@@ -39,24 +50,18 @@ ImageLoadResult LoadImageFile(const std::string &path) {
   if (path.empty()) {
     return Failure(kMissing);
   }
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
-    return Failure(errno == ENOENT ? kMissing : kUnreadable);
+  const velloran::platform::RegularFile opened = velloran::platform::OpenRegularFileForReading(path);
+  switch (opened.outcome) {
+    case RegularFileOutcome::kOpened: break;
+    case RegularFileOutcome::kMissing: return Failure(kMissing);
+    case RegularFileOutcome::kUnreadable: return Failure(kUnreadable);
+    case RegularFileOutcome::kNotRegular: return Failure(kNotRegular);
   }
-  // Some things open but do not read (a folder, for one); find out before
-  // their size, which may be meaningless, is believed.
-  if (std::fgetc(file.get()) == EOF) {
-    return Failure(std::ferror(file.get()) ? kUnreadable : kEmpty);
+  std::unique_ptr<std::FILE, FileCloser> file(opened.file);
+  const uint64_t size = opened.size;
+  if (size == 0) {
+    return Failure(kEmpty);
   }
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-    return Failure(kUnreadable);
-  }
-  const long end = std::ftell(file.get());
-  if (end < 0) {
-    return Failure(kTooLarge);
-  }
-  const auto size = static_cast<unsigned long long>(end);
   if (size > std::numeric_limits<uint32_t>::max() || size >= std::numeric_limits<size_t>::max()) {
     return Failure(kTooLarge);
   }
@@ -69,14 +74,13 @@ ImageLoadResult LoadImageFile(const std::string &path) {
     return Failure(kNoMemory);
   }
   image.size = static_cast<uint32_t>(size);
-  std::rewind(file.get());
   if (std::fread(image.buffer.get(), 1, image.size, file.get()) != image.size) {
     return Failure(kShortRead);
   }
-  // Where the position is a 32-bit long, a larger file's size wraps and
-  // looks small: only reaching the end proves that all of it was read.
+  // Bytes beyond the size it had when it was opened: the file grew while it
+  // was read, and what was read is no whole image.
   if (std::fgetc(file.get()) != EOF) {
-    return Failure(kTooLarge);
+    return Failure(kChanged);
   }
   image.buffer[image.size] = 0;
   ImageLoadResult result;

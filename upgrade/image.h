@@ -25,6 +25,7 @@ struct LoadedImage {
 struct ImageLoadResult {
   LoadedImage image;
   std::string error;  // empty on success; otherwise a status line
+  std::string cause;  // on failure: the cause in a few English words
   bool ok() const { return error.empty(); }
 };
 
@@ -35,8 +36,10 @@ struct ImageHeader {
   uint8_t bytes[8] = {};
 };
 
-// Reads the whole file. Fails with a status line for a missing, unreadable
-// or empty file, one shorter than the header, a short read, or a size that
+// Reads the whole file. Fails with a status line and its cause for a missing
+// or unreadable file, anything but a regular file (opened without waiting:
+// a FIFO without a writer does not hang), an empty one, one shorter than the
+// header, a short read, a file that grew while it was read, or a size that
 // does not fit 32 bits.
 velloran::ImageLoadResult LoadImageFile(const std::string &path);
 
