@@ -23,7 +23,7 @@ std::string Seconds(double ms) {
 int RunInfo(const CliOptions &options, std::ostream &out, std::ostream &err) {
   const ImageLoadResult loaded = LoadImageFile(options.image);
   if (!loaded.ok()) {
-    err << "velloran-cli: " << options.image << ": " << loaded.error << "\n";
+    err << "velloran-cli: " << options.image << ": " << loaded.cause << " (" << loaded.error << ")\n";
     return kExitFailed;
   }
   const LoadedImage &image = loaded.image;

@@ -168,6 +168,7 @@ bool LoadUpgradeImage(LoadedImage &image) {
   ImageLoadResult loaded = LoadImageFile(g_strImagePath.Get());
   if (!loaded.ok()) {
     SendUpgradeStatus(loaded.error, 0);
+    UpgradeMessageBox(text::kBoxImageLoadFailed + loaded.cause + "！");
     return false;
   }
   image = std::move(loaded.image);

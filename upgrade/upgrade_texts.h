@@ -57,5 +57,8 @@ inline constexpr char kBoxDataWriteFailed[] = "write fail！";
 inline constexpr char kBoxUpgradeComplete[] = "Upgrade Complete！";
 inline constexpr char kBoxPortOpenFailed[] = "Port Open Failed！";
 inline constexpr char kBoxLptUpgradeComplete[] = "Upgrade Complete！！";
+// An image that cannot be loaded: the dialog keeps its status log hidden, so
+// the cause ("not a regular file", ...) follows in a box of its own.
+inline constexpr char kBoxImageLoadFailed[] = "Image Load Failed: ";
 
 }  // namespace velloran::text

@@ -61,14 +61,33 @@ TEST(CliUpgrade, BadImageExitsWithOne) {
   ASSERT_TRUE(printer.Start(&error)) << error;
   e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "LPT1=" + printer.SlavePath());
 
-  const CliRun run = RunArgs({"upgrade", "--link", "lpt", e2e::MissingImagePath()});
-  EXPECT_EQ(run.status, kExitFailed);
-  const auto lines = SplitLines(run.out);
-  ASSERT_EQ(lines.size(), 2u) << run.out;
-  EXPECT_NE(lines[0].find("固件文件"), std::string::npos);
-  EXPECT_EQ(lines[1], "Upgrade failed.");
+  const e2e::FifoImage fifo;
+  for (const std::string &image : {e2e::MissingImagePath(), fifo.Path()}) {
+    const CliRun run = RunArgs({"upgrade", "--link", "lpt", image});
+    EXPECT_EQ(run.status, kExitFailed);
+    const auto lines = SplitLines(run.out);
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_NE(lines[0].find("固件文件"), std::string::npos);
+    EXPECT_EQ(lines[1].rfind(">>> Image Load Failed: ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "Upgrade failed.");
+  }
   EXPECT_EQ(printer.BytesRead(), 0u);
   printer.Stop();
+}
+
+TEST(CliInfo, NamesTheCauseOfAnImageThatCannotBeLoaded) {
+  const e2e::FifoImage fifo;  // without a writer: must not wait for one
+  const std::pair<std::string, std::string> cases[] = {
+      {fifo.Path(), "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {e2e::MissingImagePath(), "no such file"},
+  };
+  for (const auto &[image, cause] : cases) {
+    const CliRun run = RunArgs({"info", image});
+    EXPECT_EQ(run.status, kExitFailed) << image;
+    EXPECT_NE(run.err.find(image + ": " + cause + " ("), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+  }
 }
 
 TEST(CliUpgrade, PortThatCannotBeOpenedIsExplained) {

@@ -3,8 +3,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
+#include <sys/stat.h>
 
 #include "image.h"
 #include "upgrade_steps.h"
@@ -63,6 +65,19 @@ std::vector<uint8_t> ImageFile::ExpectedFlash(uint32_t packetSize) const {
 }
 
 std::string MissingImagePath() { return TemporaryPath("velloran-missing"); }
+
+FifoImage::FifoImage() : path_(TemporaryPath("velloran-fifo")) {
+  if (::mkfifo(path_.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo " << path_;
+}
+
+FifoImage::~FifoImage() {
+  std::error_code ignored;
+  std::filesystem::remove(path_, ignored);
+}
+
+std::string ImageLoadFailedBox(const std::string &cause) {
+  return text::kBoxImageLoadFailed + cause + "！";
+}
 
 void SetEnvironment(const std::string &name, const std::string &value) {
   ::setenv(name.c_str(), value.c_str(), 1);

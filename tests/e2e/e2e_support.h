@@ -54,6 +54,22 @@ class ImageFile {
 // A path where no file is.
 std::string MissingImagePath();
 
+// A FIFO with no writer in a temporary folder, removed with the object:
+// opened for reading the usual way, it waits for ever.
+class FifoImage {
+ public:
+  FifoImage();
+  ~FifoImage();
+  const std::string &Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The message box that follows the status line of an image that cannot be
+// loaded, for the given cause.
+std::string ImageLoadFailedBox(const std::string &cause);
+
 // Sets an environment variable for the rest of the test program.
 void SetEnvironment(const std::string &name, const std::string &value);
 

@@ -165,16 +165,22 @@ TEST_F(UsbUpgrade, UnusablePacketSizeEndsBeforeAnyDataFrame) {
 TEST_F(UsbUpgrade, BadImagesNeverReachThePrinter) {
   const ImageFile empty(std::vector<uint8_t>{});
   const ImageFile sevenBytes(std::vector<uint8_t>(7, 0x41));
-  for (const std::string &path : {MissingImagePath(), empty.Path(), sevenBytes.Path()}) {
+  const FifoImage fifo;
+  const std::pair<std::string, std::string> cases[] = {{MissingImagePath(), "no such file"},
+                                                       {empty.Path(), "the file is empty"},
+                                                       {sevenBytes.Path(), "shorter than the 8-byte header"},
+                                                       {fifo.Path(), "not a regular file"}};
+  for (const auto &[path, cause] : cases) {
     window_.lines.clear();
+    window_.boxes.clear();
     g_strImagePath.Set(path);
     EXPECT_EQ(UsbUpgradeProc(nullptr), kUpgradeFailed);
     ASSERT_EQ(window_.lines.size(), 1u) << path;
     EXPECT_EQ(window_.lines[0].second, 0);
+    EXPECT_EQ(window_.boxes, std::vector<std::string>{ImageLoadFailedBox(cause)}) << path;
     ExpectClosedAndIdle();
   }
   EXPECT_EQ(printer_.BytesRead(), 0u);
-  EXPECT_TRUE(window_.boxes.empty());
 }
 
 }  // namespace
