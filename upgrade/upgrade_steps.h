@@ -67,7 +67,8 @@ bool SendImagePackets(const LoadedImage &image, const PacketLink &link);
 bool ReportFinish();
 
 // Loads the image named by the process-wide path, read once; on failure
-// sends the reason as a status line and returns false.
+// sends the reason as a status line, raises a message box with its cause
+// and returns false.
 bool LoadUpgradeImage(LoadedImage &image);
 
 }  // namespace velloran
