@@ -9,7 +9,7 @@ using K = ControlKind;
 
 // id, kind, text, rect, visible, tab stop, starts group, sorted
 constexpr ControlTemplate kControls[] = {
-    {IDC_RADIO_USB, K::kRadioButton, "USB", {26, 32, 30, 10}, true, true, true, false},
+    {IDC_RADIO_USB, K::kRadioButton, "USB", {26, 32, 30, 10}, true, false, true, false},
     {IDC_RADIO_SERIAL, K::kRadioButton, "Serial Port", {189, 32, 49, 10}, true, false, false, false},
     {IDC_RADIO_NET, K::kRadioButton, "网口", {23, 124, 31, 10}, false, false, false, false},
     {IDC_RADIO_LPT, K::kRadioButton, "LPT", {110, 32, 29, 10}, true, false, false, false},

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <climits>
+#include <set>
 #include <thread>
 
 #include "app_values.h"
@@ -142,6 +143,22 @@ TEST_F(DialogQtTest, LooksLikeItsTemplate) {
   Button(dialog, IDC_RADIO_LPT)->click();
   EXPECT_FALSE(Button(dialog, IDC_RADIO_USB)->isChecked());
   EXPECT_TRUE(Button(dialog, IDC_RADIO_LPT)->isChecked());
+}
+
+TEST_F(DialogQtTest, TabReachesTheTemplatesTabStopsOnly) {
+  // Template 102 marks the two combo boxes, the two edit boxes and the two
+  // push buttons as tab stops; the radio buttons take the focus by click.
+  QtVelloranDialog dialog(Services());
+  const std::set<int> tab_stops = {IDC_COMBO_PORT, IDC_EDIT_PATH, IDC_BUTTON_OPEN,
+                                   IDC_BUTTON_LOAD, IDC_EDIT_LOG,  IDC_COMBO_BAUD};
+  for (const ControlTemplate &spec : MainDialogTemplate().controls) {
+    if (spec.id == IDC_STATIC) continue;
+    bool tab = (dialog.control(spec.id)->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+    EXPECT_EQ(tab, tab_stops.contains(spec.id)) << spec.id;
+  }
+  for (int id : {IDC_RADIO_USB, IDC_RADIO_SERIAL, IDC_RADIO_LPT}) {
+    EXPECT_EQ(dialog.control(id)->focusPolicy(), Qt::ClickFocus) << id;
+  }
 }
 
 TEST_F(DialogQtTest, LoadReportsMissingChoicesInOrder) {

@@ -275,6 +275,7 @@ TEST(DialogResource, Template102HoldsTheDialogAndItsThirteenControlsExactly) {
     const velloran::ControlTemplate &layout = shared.controls[i];
     EXPECT_EQ(layout.id, expected.id);
     EXPECT_EQ(layout.visible, (expected.style & WS_VISIBLE) != 0);
+    EXPECT_EQ(layout.tab_stop, (expected.style & WS_TABSTOP) != 0);
     EXPECT_EQ((std::vector<int>{item.x, item.y, item.cx, item.cy}),
               (std::vector<int>{layout.rect.x, layout.rect.y, layout.rect.cx, layout.rect.cy}));
   }
