@@ -104,6 +104,9 @@ int LptSendDataFrame() {
     const int result = WriteLpt(g_hLpt, frame, length, &written);
     const bool sent = result == 1 && written == length;
     if (sent || t - t0 > kRetryWindowMs) return sent ? 1 : 0;
+    // Writes that run into their time-outs pace the attempts themselves
+    // (two of them fill the window); writes that fail at once must not spin.
+    if (GetTickCount() - t < kRetryPauseMs) Sleep(kRetryPauseMs);
   }
 }
 

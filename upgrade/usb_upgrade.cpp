@@ -21,9 +21,6 @@ HANDLE g_hUsb = INVALID_HANDLE_VALUE;
 namespace {
 
 constexpr DWORD kReplyWindowMs = 3000;
-// A read that failed at once is tried again after this pause, so that a
-// vanished device does not spin the processor for the whole window.
-constexpr DWORD kRetryPauseMs = 10;
 
 bool OpenPortIfClosed() {
   if (g_hUsb == INVALID_HANDLE_VALUE) g_hUsb = OpenUsb();

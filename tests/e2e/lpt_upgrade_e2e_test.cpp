@@ -2,9 +2,14 @@
 // takes frames and never answers.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
+
 #include "app_values.h"
+#include "corvalink.h"
 #include "e2e_support.h"
 #include "exchange.h"
+#include "frame.h"
 #include "lpt_printer.h"
 #include "lpt_upgrade.h"
 #include "procedures.h"
@@ -16,6 +21,12 @@ namespace {
 
 using sim::LptPrinter;
 using sim::LptPrinterOptions;
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
 
 class LptUpgrade : public ::testing::Test {
  protected:
@@ -97,6 +108,28 @@ TEST_F(LptUpgrade, DataStallGivesTwoAttemptsThenFails) {
   EXPECT_LT(ms, 13000);
   EXPECT_TRUE(window_.boxes.empty());
   EXPECT_EQ(g_bUpgrading, 0);
+}
+
+// The printer is unplugged while its port stays open: every write fails at
+// once. The retry window still runs its full length, but pauses between the
+// attempts instead of spinning.
+TEST_F(LptUpgrade, DataFrameRetryOnAVanishedPrinterDoesNotSpin) {
+  Start({});
+  g_hLpt = OpenLptA("LPT1");
+  ASSERT_NE(g_hLpt, INVALID_HANDLE_VALUE);
+  printer_->Stop();
+  ResetExchange();
+  SetDataFrameHead();
+  g_nPacketLen = 512;
+
+  const double cpu0 = ThreadCpuSeconds();
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(LptSendDataFrame(), 0);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+  const double cpu = ThreadCpuSeconds() - cpu0;
+  CloseLpt(g_hLpt);
+  EXPECT_GE(ms.count(), 3000) << "the retry window is 3000 ms";
+  EXPECT_LT(cpu, 0.3) << "processor seconds spent in a " << ms.count() << " ms window";
 }
 
 TEST_F(LptUpgrade, PortThatCannotBeOpenedShowsOnlyTheBox) {
