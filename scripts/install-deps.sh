@@ -5,6 +5,8 @@
 #   gui          Qt 6 Widgets and a CJK font for the dialog
 #   windows      the mingw-w64 cross compilers and Wine
 #   screenshots  Xvfb and ImageMagick, for pictures of the dialog
+#   vm           qemu, a Debian kernel with its modules, busybox and cpio, for
+#                the suite on the kernel's own printer and serial drivers
 set -euo pipefail
 
 packages=(g++ cmake ninja-build ccache pkg-config libgtest-dev libgmock-dev python3)
@@ -14,6 +16,7 @@ for group in "$@"; do
     gui) packages+=(qt6-base-dev libgl-dev fonts-wqy-microhei) ;;
     windows) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 zip) ;;
     screenshots) packages+=(xvfb xauth imagemagick) ;;
+    vm) packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

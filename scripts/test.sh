@@ -3,6 +3,8 @@
 # Usage: scripts/test.sh [--sanitize] [ctest arguments...]
 #   --sanitize   build with -fsanitize=address,undefined in build-sanitize/
 # Example: scripts/test.sh -L pty
+# The suite in a virtual machine (label vm) runs only when asked for with -L:
+# scripts/test-vm.sh runs it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,4 +19,11 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 scripts/build.sh "${build_args[@]}"
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build_dir" --output-on-failure -j 2 "$@"
+labels=(-LE vm)
+for argument in "$@"; do
+  case "$argument" in
+    -LE* | --label-exclude*) ;;
+    -L* | --label-regex*) labels=() ;;
+  esac
+done
+ctest --test-dir "$build_dir" --output-on-failure -j 2 "${labels[@]}" "$@"

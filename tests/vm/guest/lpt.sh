@@ -1,0 +1,43 @@
+# Parallel port: qemu's ISA parallel port through parport_pc and lp as
+# /dev/lp0. The host keeps every byte that leaves the port and compares them
+# with the frames afterwards.
+. /checks/common.sh
+
+load parport parport_pc lp
+wait_for /dev/lp0 20 || bad lpt-node "no /dev/lp0"
+ls -l /dev/lp0
+cat /proc/sys/dev/parport/parport0/modes 2>/dev/null | sed 's/^/vm: parport0 modes /'
+
+# lp has no poll method, so the tool's waits must not spin: the processor
+# time over the run is measured and bounded.
+t0=$(now_ms)
+time -p velloran-cli upgrade --link lpt "$image" >"$out" 2>/tmp/time.out
+status=$?
+elapsed_ms=$(($(now_ms) - t0))
+sed 's/^/    | /' "$out"
+cat /tmp/time.out
+share=$(awk '/^real/ { r = $2 } /^user/ { u = $2 } /^sys/ { s = $2 }
+  END { if (r > 0) printf "%d", (u + s) * 100 / r; else print 100 }' /tmp/time.out)
+cpu=$(awk '/^user/ { u = $2 } /^sys/ { s = $2 } END { printf "%.2f s", u + s }' /tmp/time.out)
+if [ "$status" -eq 0 ] && grep -q '升级完成！！！' "$out" && [ "$share" -lt 25 ]; then
+  ok lpt-upgrade "(${elapsed_ms} ms; processor time $cpu, ${share}% of the run)"
+else
+  bad lpt-upgrade "exit $status; processor time $cpu, ${share}% of the run"
+fi
+
+# Held by another program: lp itself allows one opener.
+sleep 30 3>/dev/lp0 &
+holder=$!
+usleep 200000
+cli upgrade --link lpt "$image"
+kill "$holder"
+wait "$holder" 2>/dev/null
+if [ "$status" -eq 1 ]; then
+  ok lpt-held-elsewhere "(refused after ${elapsed_ms} ms)"
+else
+  bad lpt-held-elsewhere "exit $status"
+fi
+
+cli ports
+echo "    (exit $status)"
+summary
