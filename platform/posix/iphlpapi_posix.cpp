@@ -18,6 +18,13 @@
 namespace velloran::platform {
 namespace {
 
+// NLMSG_OK, without its comparison of the signed length with the unsigned
+// message length.
+bool MessageFits(const nlmsghdr *h, int left) {
+  return left >= static_cast<int>(sizeof(nlmsghdr)) && h->nlmsg_len >= sizeof(nlmsghdr) &&
+         h->nlmsg_len <= static_cast<unsigned>(left);
+}
+
 // ATF_* flags of /proc/net/arp.
 constexpr unsigned kArpComplete = 0x02;
 constexpr unsigned kArpPermanent = 0x04;
@@ -93,7 +100,7 @@ bool DumpNeighbours(NetlinkRoute &netlink, int if_index, std::vector<in_addr> &o
     std::vector<char> datagram = netlink.Receive();
     if (datagram.empty()) return false;
     int left = static_cast<int>(datagram.size());
-    for (auto *h = reinterpret_cast<nlmsghdr *>(datagram.data()); NLMSG_OK(h, left);
+    for (auto *h = reinterpret_cast<nlmsghdr *>(datagram.data()); MessageFits(h, left);
          h = NLMSG_NEXT(h, left)) {
       if (h->nlmsg_type == NLMSG_DONE) return true;
       if (h->nlmsg_type == NLMSG_ERROR) return false;
@@ -131,7 +138,7 @@ int DeleteNeighbour(NetlinkRoute &netlink, int if_index, in_addr address, unsign
     std::vector<char> datagram = netlink.Receive();
     if (datagram.empty()) return -ETIMEDOUT;
     int left = static_cast<int>(datagram.size());
-    for (auto *h = reinterpret_cast<nlmsghdr *>(datagram.data()); NLMSG_OK(h, left);
+    for (auto *h = reinterpret_cast<nlmsghdr *>(datagram.data()); MessageFits(h, left);
          h = NLMSG_NEXT(h, left)) {
       if (h->nlmsg_type == NLMSG_ERROR && h->nlmsg_seq == sequence)
         return static_cast<nlmsgerr *>(NLMSG_DATA(h))->error;

@@ -147,16 +147,16 @@ TEST_F(UsbUpgrade, EraseFailures) {
 TEST_F(UsbUpgrade, UnusablePacketSizeEndsBeforeAnyDataFrame) {
   const ImageFile image(2000);
   g_strImagePath.Set(image.Path());
-  for (auto [base, exponent] : {std::pair<uint8_t, uint8_t>{0, 0}, {4, 0}}) {
+  for (const auto &size : {std::pair<uint8_t, uint8_t>{0, 0}, {4, 0}}) {
     window_.lines.clear();
     printer_.WithModel([&](BootLoaderModel &m) {
       m.Reset();
-      m.SetPacketSize(base, exponent);
+      m.SetPacketSize(size.first, size.second);
     });
     EXPECT_EQ(UsbUpgradeProc(nullptr), kUpgradeFailed);
     ASSERT_EQ(window_.lines.size(), 2u);
     EXPECT_EQ(window_.lines[1].second, 0);
-    EXPECT_EQ(window_.lines[1].first, PacketSizeRefusal(base == 0 ? 0 : 1024));
+    EXPECT_EQ(window_.lines[1].first, PacketSizeRefusal(size.first == 0 ? 0 : 1024));
     EXPECT_EQ(printer_.Counters().frames, 1u);
     ExpectClosedAndIdle();
   }

@@ -123,7 +123,7 @@ TEST(ComPortOpen, SecondOpenOfAHeldPortIsDenied) {
 TEST(ComPortOpen, SetOptionOnAnOpenPortFailsItsCheckButStores) {
   PortOnPty line(CComPort::EN_OVERLAPPED);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  TestPort &port = line.port;
   AssertTexts texts;
   port.SetOption(0x11F);
   EXPECT_EQ(port.GetOption(), 0x11Fu);
@@ -153,7 +153,7 @@ TEST(ComPortOpen, SetStateReachesTheLine) {
 TEST(ComPortRead, QuietLineEndsAfterTheTotalTimeout) {
   PortOnPty line(CComPort::EN_OVERLAPPED);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  TestPort &port = line.port;
   uint8_t buffer[16];
   int64_t start = NowMs();
   EXPECT_EQ(port.Read(buffer, sizeof(buffer), INFINITE), 0u);
@@ -165,7 +165,8 @@ TEST(ComPortRead, QuietLineEndsAfterTheTotalTimeout) {
 TEST(ComPortRead, BytesThatStopComeBackAfterTheIntervalTimeout) {
   PortOnPty line(CComPort::EN_OVERLAPPED);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   int64_t sentAt = 0;
   std::thread printer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -188,7 +189,8 @@ TEST(ComPortRead, BytesThatStopComeBackAfterTheIntervalTimeout) {
 TEST(ComPortRead, FullRequestReturnsAtOnce) {
   PortOnPty line(CComPort::EN_OVERLAPPED);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   pty.Send(Seq(12));
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   uint8_t buffer[12];
@@ -201,7 +203,8 @@ TEST(ComPortRead, FullRequestReturnsAtOnce) {
 TEST(ComPortRead, FiniteWaitTakesHeldBytesThenWaitsByteByByte) {
   PortOnPty line(CComPort::EN_OVERLAPPED);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   pty.Send(Seq(3));
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   uint8_t buffer[10];
@@ -230,7 +233,8 @@ TEST(ComPortRead, FiniteWaitTakesHeldBytesThenWaitsByteByByte) {
 TEST(ComPortRead, NonOverlappedReadIsBoundedByItsTimeouts) {
   PortOnPty line(0);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   uint8_t buffer[8];
   int64_t start = NowMs();
   EXPECT_EQ(port.Read(buffer, 8, INFINITE), 0u);
@@ -260,7 +264,8 @@ TEST(ComPortReadWrite, ZeroLengthsAndClosedPortsDoNothing) {
 TEST(ComPortWrite, WritePortHandsBytesToTheLineAndCountsThem) {
   PortOnPty line(CComPort::EN_OVERLAPPED);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   std::vector<uint8_t> frame = Seq(9, 0x1E);
   DWORD n = port.WritePort(frame.data(), 9);
   EXPECT_TRUE(n == 0 || n == 9);  // pending or done at once

@@ -67,7 +67,7 @@ TEST(ComPortThreads, EndThreadWithoutThreadsReturnsFalseAndCloseGoesOn) {
 TEST(ComPortThreads, BeginThreadRefusesWhileAThreadIsSet) {
   PortOnPty line(0x003);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  TestPort &port = line.port;
   HANDLE watch = port.WatchThread();
   AssertTexts texts;
   EXPECT_FALSE(port.BeginThread(CComPort::EN_RX_THREAD));
@@ -80,7 +80,7 @@ TEST(ComPortThreads, BeginThreadRefusesWhileAThreadIsSet) {
 TEST(ComPortThreads, ReopenRestartsThreadsPerCurrentOptions) {
   PortOnPty line(0x003);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  TestPort &port = line.port;
   ASSERT_EQ(port.ThreadCount(), 1);
   port.SetOption(port.GetOption() | 0x11C);  // as the upgrade does while open
   EXPECT_EQ(port.ThreadCount(), 1);
@@ -96,7 +96,7 @@ TEST(ComPortThreads, ReopenRestartsThreadsPerCurrentOptions) {
 TEST(ComPortThreads, SuspendedThreadsStillStopOnClose) {
   PortOnPty line(0x003 | CComPort::EN_SUSPENDED | CComPort::EN_RX_THREAD);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  TestPort &port = line.port;
   EXPECT_EQ(port.ThreadCount(), 2);
   int64_t start = NowMs();
   EXPECT_TRUE(port.Close());
@@ -111,7 +111,8 @@ class ComPortBufferedWrite : public ::testing::TestWithParam<DWORD> {};
 TEST_P(ComPortBufferedWrite, QueuedBytesLeaveThroughTheWorker) {
   PortOnPty line(GetParam());
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   std::vector<uint8_t> small = Seq(25);
   EXPECT_EQ(port.Write(small.data(), small.size()), 0u);  // queued, not written
   EXPECT_EQ(pty.Receive(small.size(), 3000), small);
@@ -138,7 +139,8 @@ TEST(ComPortBufferedWrite, ProbeAfterFlushIsSentToo) {
   // wake-up may come while the watch thread is busy with the first.
   PortOnPty line(kUpgradeOptions);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   for (int round = 0; round < 10; ++round) {
     std::vector<uint8_t> zeros(16, 0);
     std::vector<uint8_t> probe = Seq(9, static_cast<uint8_t>(round * 10));
@@ -155,7 +157,8 @@ TEST(ComPortBufferedWrite, ProbeAfterFlushIsSentToo) {
 TEST(ComPortReadThread, ReplyArrivingDuringTheOwnersPauseReachesItsNextRead) {
   PortOnPty line(kUpgradeOptions);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   ASSERT_TRUE(port.SetState(9600, NOPARITY, 8, ONESTOPBIT));
   for (int round = 0; round < 3; ++round) {
     std::vector<uint8_t> frame = Seq(20, 0x40);
@@ -180,7 +183,8 @@ TEST(ComPortReadThread, ReplySplitAroundTheReadArrivesWhole) {
   // The first piece comes during the pause, the rest once the owner reads.
   PortOnPty line(kUpgradeOptions);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   std::vector<uint8_t> reply = Seq(9, 0x10);
   pty.Send(std::vector<uint8_t>(reply.begin(), reply.begin() + 4));
   ASSERT_TRUE(WaitFor([&] { return port.Rx().Size() == 4; }, 2000));
@@ -198,7 +202,8 @@ TEST(ComPortReadThread, ReplySplitAroundTheReadArrivesWhole) {
 TEST(ComPortReadThread, CollectedBytesGoWithTheInputWhenThePortCloses) {
   PortOnPty line(kUpgradeOptions);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   pty.Send(Seq(7));
   ASSERT_TRUE(WaitFor([&] { return port.Rx().Size() == 7; }, 2000));
   ASSERT_TRUE(port.Open(kPort));  // closes and reopens
@@ -215,7 +220,8 @@ TEST(ComPortReadThread, NoByteIsLostOrReorderedBesideTheReadThread) {
   // pauses between its reads: every byte reaches the owner, in order.
   PortOnPty line(kUpgradeOptions);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   constexpr size_t kTotal = 600;
   std::thread printer([&] {
     std::mt19937 random(7);
@@ -263,7 +269,8 @@ TEST(ComPortStop, DrainWaitGivesUpWhenNothingSendsTheBuffer) {
 TEST(ComPortStop, DrainWaitLetsQueuedBytesLeaveFirst) {
   PortOnPty line(0x00B | CComPort::EN_DRAIN_TX);
   ASSERT_TRUE(line.Open());
-  auto &[pty, port] = line;
+  PtyPair &pty = line.pty;
+  TestPort &port = line.port;
   std::vector<uint8_t> data = Seq(200);
   port.Write(data.data(), data.size());
   EXPECT_TRUE(port.Close());
