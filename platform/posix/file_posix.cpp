@@ -113,10 +113,16 @@ HANDLE OpenFile(const char *name, DWORD access, DWORD disposition, DWORD flags) 
   // O_NONBLOCK: a serial node must not wait for carrier, and all waiting is
   // done with poll(2) under the handle's time-outs.
   int fd = open(path.c_str(), mode | creation | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) return FailOpen(-1, OpenErrorFromErrno(errno));
+  if (fd < 0) {
+    return FailOpen(-1, device_name && errno == EISDIR ? ERROR_BAD_DEVICE : OpenErrorFromErrno(errno));
+  }
 
   struct stat info {};
   if (fstat(fd, &info) != 0) return FailOpen(fd, OpenErrorFromErrno(errno));
+  // A port name must lead to a device node (or a FIFO or socket standing in
+  // for one): a plain file there would be overwritten as if it were the
+  // printer.
+  if (device_name && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) return FailOpen(fd, ERROR_BAD_DEVICE);
   if (S_ISDIR(info.st_mode)) return FailOpen(fd, ERROR_ACCESS_DENIED);
 
   FileObject::Type type = FileObject::Type::kRegular;

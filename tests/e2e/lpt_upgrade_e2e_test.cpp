@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 
 #include "app_values.h"
 #include "corvalink.h"
@@ -140,6 +141,21 @@ TEST_F(LptUpgrade, PortThatCannotBeOpenedShowsOnlyTheBox) {
   EXPECT_EQ(LptUpgradeProc(nullptr), kUpgradeFailed);
   EXPECT_TRUE(window_.lines.empty());
   EXPECT_EQ(window_.boxes, std::vector<std::string>{text::kBoxPortOpenFailed});
+  EXPECT_EQ(g_bUpgrading, 0);
+}
+
+// LPT1 mapped to a plain file: it is no port, so nothing is written to it
+// and nothing is reported as completed.
+TEST_F(LptUpgrade, PortNameThatLeadsToAPlainFileIsNoPort) {
+  const ImageFile target(std::vector<uint8_t>{'k', 'e', 'e', 'p'});
+  SetEnvironment("VELLORAN_DEVICE_MAP", "LPT1=" + target.Path());
+  const ImageFile image(1000);
+  g_strImagePath.Set(image.Path());
+
+  EXPECT_EQ(LptUpgradeProc(nullptr), kUpgradeFailed);
+  EXPECT_TRUE(window_.lines.empty());
+  EXPECT_EQ(window_.boxes, std::vector<std::string>{text::kBoxPortOpenFailed});
+  EXPECT_EQ(std::filesystem::file_size(target.Path()), 4u) << "the file was written";
   EXPECT_EQ(g_bUpgrading, 0);
 }
 

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -93,6 +95,47 @@ TEST(CommOpen, MissingNodesAndNamesWithoutNodeAreNotFound) {
   SetLastError(0);
   EXPECT_EQ(OpenPort(""), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+// A device name must lead to a device node: a file or a folder there is
+// refused before anything is written. A FIFO stands in for a device.
+TEST(CommOpen, DeviceNamesThatLeadToAFileOrAFolderAreNoDevices) {
+  char pattern[] = "/tmp/velloran-nodes-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const std::string file = dir + "/some-file";
+  const std::string fifo = dir + "/fifo";
+  {
+    FILE *out = fopen(file.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    fputs("keep me", out);
+    fclose(out);
+  }
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string map = "LPT1=" + file + ";COM5=" + dir + ";COM6=" + fifo;
+  setenv("VELLORAN_DEVICE_MAP", map.c_str(), 1);
+
+  for (const char *name : {"LPT1", "\\\\.\\COM5"}) {
+    SetLastError(0);
+    EXPECT_EQ(OpenPort(name), INVALID_HANDLE_VALUE) << name;
+    EXPECT_EQ(GetLastError(), ERROR_BAD_DEVICE) << name;
+  }
+  struct stat info {};
+  ASSERT_EQ(stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_size, 7) << "the file was written";
+
+  HANDLE port = OpenPort("COM6");
+  EXPECT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+  CloseHandle(port);
+  // A path is no device name: it opens whatever it names.
+  port = OpenPort(file);
+  EXPECT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+  CloseHandle(port);
+
+  unsetenv("VELLORAN_DEVICE_MAP");
+  unlink(file.c_str());
+  unlink(fifo.c_str());
+  rmdir(dir.c_str());
 }
 
 TEST(CommOpen, DeviceNamesFollowTheOverrideInBothWidths) {

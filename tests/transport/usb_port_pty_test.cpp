@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 using velloran::testing::FakeUsbTree;
@@ -40,6 +43,17 @@ TEST(UsbOpen, VendorIdsMatchInCapitalsAndInLowerCase) {
     EXPECT_TRUE(Reaches(port, pty)) << vendor;
     EXPECT_NE(CloseUsb(port), 0);
   }
+}
+
+TEST(UsbOpen, ARegularFileWhereTheNodeShouldBeIsNotOpenedNorWritten) {
+  FakeUsbTree tree;
+  const std::filesystem::path file = tree.root() / "not-a-printer";
+  std::ofstream(file) << "keep me";
+  tree.AddPrinter(0, "067b", file.string());
+  EXPECT_EQ(OpenUsb(), INVALID_HANDLE_VALUE);
+  std::ifstream in(file);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "keep me");
 }
 
 TEST(UsbOpen, AMatchingPrinterAtIndexTwentyIsNeverFound) {
