@@ -8,6 +8,7 @@ add_library(velloran_sim_ports STATIC
   pty_printer.cpp
   serial_printer.cpp
   usb_printer.cpp
+  usb_tree_owner.cpp
   wire_line.cpp)
 target_include_directories(velloran_sim_ports PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(velloran_sim_ports PUBLIC velloran_sim_model Threads::Threads)

@@ -298,12 +298,13 @@ const char *SimUsage() {
 
 A printer boot loader on a pseudo-terminal, for trying the upgrade tool
 without a printer. It prints where it listens and the environment to give
-the tool, then one line per frame it receives, until Ctrl-C (SIGINT or
-SIGTERM) or, with --exit-after-finish, the end of an upgrade.
+the tool, then one line per frame it receives, until Ctrl-C (SIGINT,
+SIGTERM or SIGHUP) or, with --exit-after-finish, the end of an upgrade.
 
   serial   answers only while the tool's line speed is the printer's rate
   usb      builds a fake sysfs and /dev tree whose usb/lp0 node is the
-           pseudo-terminal; answers at any line speed
+           pseudo-terminal; answers at any line speed (the tree is removed
+           on exit; one left by a killed simulator goes at the next start)
   lpt      takes the frames and never answers (mapped as LPT1)
 
 Serial printer:

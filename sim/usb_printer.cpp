@@ -1,4 +1,5 @@
 #include "usb_printer.h"
+#include "usb_tree_owner.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,8 @@
 namespace velloran::sim {
 namespace fs = std::filesystem;
 namespace {
+
+constexpr const char *kTreePrefix = "velloran-usb-";
 
 void WriteText(const fs::path &file, const std::string &text) {
   std::ofstream out(file);
@@ -34,13 +37,17 @@ UsbPrinter::~UsbPrinter() { Stop(); }
 fs::path UsbPrinter::NodePath() const { return DevRoot() / "usb" / ("lp" + std::to_string(options_.minor)); }
 
 bool UsbPrinter::Prepare(std::string *error) {
-  std::string pattern = (fs::temp_directory_path() / "velloran-usb-XXXXXX").string();
+  RemoveOrphanedTrees(fs::temp_directory_path(), kTreePrefix);
+  std::string pattern = (fs::temp_directory_path() / (std::string(kTreePrefix) + "XXXXXX")).string();
   if (!mkdtemp(pattern.data())) {
     *error = "cannot create a temporary directory for the USB tree";
     return false;
   }
   root_ = pattern;
   try {
+    if (!RecordTreeOwner(root_)) {
+      throw fs::filesystem_error("cannot record the owner", root_, std::make_error_code(std::errc::io_error));
+    }
     BuildTree();
   } catch (const fs::filesystem_error &failure) {
     *error = std::string("building the USB tree: ") + failure.what();

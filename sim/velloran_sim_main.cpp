@@ -97,12 +97,16 @@ int main(int argc, char **argv) {
   }
 
   // The signals are taken by sigtimedwait below; the printer's thread must
-  // not receive them.
+  // not receive them. SIGHUP: the terminal that runs the simulator closed.
+  // A reader of the output that goes away must not end it before the USB
+  // tree is removed either.
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 
   std::unique_ptr<PtyPrinter> printer = MakePrinter(*options);
   printer->WithModel([&](BootLoaderModel &model) { ApplyFaults(*options, model); });
@@ -122,8 +126,8 @@ int main(int argc, char **argv) {
   const timespec tick{0, 100'000'000};
   for (;;) {
     const int signal = sigtimedwait(&signals, nullptr, &tick);
-    if (signal == SIGINT || signal == SIGTERM) {
-      std::printf("stopping on %s\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
+    if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP) {
+      std::printf("stopping on %s\n", signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
       break;
     }
     if (options->exitAfterFinish && finished) {

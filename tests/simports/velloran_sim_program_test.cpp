@@ -139,6 +139,45 @@ TEST(VelloranSim, EndsOnSigtermAndRemovesTheUsbTree) {
   EXPECT_FALSE(std::filesystem::exists(sysfs.parent_path()));
 }
 
+// The terminal that runs it closes: the tree goes as on SIGTERM.
+TEST(VelloranSim, EndsOnSighupAndRemovesTheUsbTree) {
+  SimProcess sim({"usb"});
+  ASSERT_GT(sim.Pid(), 0);
+  const std::filesystem::path sysfs = ValueOf(sim.After("environment: "), "VELLORAN_SYSFS_ROOT");
+  ASSERT_TRUE(std::filesystem::exists(sysfs));
+  kill(sim.Pid(), SIGHUP);
+  EXPECT_EQ(sim.After("stopping on "), "SIGHUP");
+  EXPECT_EQ(sim.Wait(seconds(5)), 0);
+  EXPECT_FALSE(std::filesystem::exists(sysfs.parent_path()));
+}
+
+// A simulator killed outright leaves its tree; the next one to start
+// removes it, but not the tree of one that still runs.
+TEST(VelloranSim, RemovesTheUsbTreeOfAKilledSimulatorOnStart) {
+  std::filesystem::path killedTree, runningTree;
+  {
+    SimProcess killed({"usb"});
+    ASSERT_GT(killed.Pid(), 0);
+    killedTree = std::filesystem::path(ValueOf(killed.After("environment: "), "VELLORAN_SYSFS_ROOT")).parent_path();
+  }  // SIGKILL
+  ASSERT_TRUE(std::filesystem::exists(killedTree)) << "SIGKILL leaves the tree";
+  SimProcess running({"usb"});
+  ASSERT_GT(running.Pid(), 0);
+  runningTree = std::filesystem::path(ValueOf(running.After("environment: "), "VELLORAN_SYSFS_ROOT")).parent_path();
+
+  SimProcess next({"usb"});
+  ASSERT_GT(next.Pid(), 0);
+  const std::filesystem::path nextTree =
+      std::filesystem::path(ValueOf(next.After("environment: "), "VELLORAN_SYSFS_ROOT")).parent_path();
+  EXPECT_FALSE(std::filesystem::exists(killedTree));
+  EXPECT_TRUE(std::filesystem::exists(runningTree / "sys/class/usbmisc/lp0"));
+  EXPECT_TRUE(std::filesystem::exists(nextTree / "sys/class/usbmisc/lp0"));
+  for (SimProcess *sim : {&running, &next}) {
+    kill(sim->Pid(), SIGTERM);
+    EXPECT_EQ(sim->Wait(seconds(5)), 0);
+  }
+}
+
 TEST(VelloranSim, ExplainsItselfAndRefusesBadUsage) {
   {
     SimProcess help({"--help"});
