@@ -83,11 +83,16 @@ void BootLoaderModel::FailPacket(uint32_t packet, ReplyFault fault) {
 
 void BootLoaderModel::StallAfterPackets(uint32_t n) { stallAfter_ = n; }
 
+void BootLoaderModel::AnnouncePacketSizeAt(uint32_t bootReply, uint8_t base, uint8_t exponent) {
+  bootReplySizes_.push_back({bootReply, {base, exponent}});
+}
+
 void BootLoaderModel::ClearFaults() {
   commandFaults_.clear();
   stepFaults_.clear();
   packetFaults_.clear();
   stallAfter_.reset();
+  bootReplySizes_.clear();
 }
 
 bool BootLoaderModel::Stalled() const {
@@ -218,6 +223,9 @@ BootLoaderModel::Answer BootLoaderModel::Execute(uint8_t command, const std::vec
     case CMD_ENTER_BOOT:
       answer.status = ST_BOOT_ENTERED;
       answer.payload = {0x00, config_.packetSizeBase, config_.packetSizeExponent};
+      for (const auto &[number, size] : bootReplySizes_) {
+        if (number == counters_.commandCounts[CMD_ENTER_BOOT]) answer.payload = {0x00, size.first, size.second};
+      }
       if (act) {
         bootMode_ = true;
         ++counters_.bootEntries;

@@ -128,6 +128,9 @@ class BootLoaderModel {
   void FailPacket(uint32_t packet, ReplyFault fault);
   // After n stored packets the model answers nothing at all.
   void StallAfterPackets(uint32_t n);
+  // The nth boot reply (good CMD_ENTER_BOOT frames counted from 1 since the
+  // last Reset) announces this packet size instead of the configured one.
+  void AnnouncePacketSizeAt(uint32_t bootReply, uint8_t base, uint8_t exponent);
   void ClearFaults();
 
   // Feeds bytes from the host; returns the replies due, in order.
@@ -167,6 +170,7 @@ class BootLoaderModel {
   std::vector<std::pair<uint32_t, ReplyFault>> stepFaults_;
   std::vector<std::pair<uint32_t, ReplyFault>> packetFaults_;
   std::optional<uint32_t> stallAfter_;
+  std::vector<std::pair<uint32_t, std::pair<uint8_t, uint8_t>>> bootReplySizes_;
 
   std::vector<uint8_t> pending_;
   bool bootMode_ = false;

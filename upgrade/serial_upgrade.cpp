@@ -92,14 +92,14 @@ void ComSendDataFrame() {
   g_nRxLen = 0;
 }
 
-bool ComSwitchToBoot() {
+bool ComSwitchToBoot(BootSwitch which) {
   SendUpgradeStatus(text::kPreparingBoot, 0);
   Sleep(200);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   ComExchange();
-  const bool unusableSize = BootReplyAnnouncesUnusableSize();
-  const bool ok = EndControlStep(ReportControlStep(ControlStep::kSwitchToBoot));
+  const bool unusableSize = which == BootSwitch::kSecond && BootReplyAnnouncesUnusableSize();
+  const bool ok = EndControlStep(ReportBootSwitch(which));
   // No data frame could carry the announced packet size: the link is
   // closed, not left open for a next attempt.
   if (unusableSize) g_ComPort.Close(500);
@@ -132,14 +132,14 @@ unsigned ComUpgradeProc(void *) {
   if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
   OpenAtDetectedRate(port);
   port.SetOption(port.GetOption() | kUpgradeOptions);
-  if (!ComSwitchToBoot()) return abandon();
+  if (!ComSwitchToBoot(BootSwitch::kFirst)) return abandon();
   port.Close(500);
   Sleep(3000);
 
   if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
   port.SetOption(port.GetOption() | kSecondOpenOptions);
   OpenAtDetectedRate(port);
-  if (!ComSwitchToBoot()) return abandon();
+  if (!ComSwitchToBoot(BootSwitch::kSecond)) return abandon();
   DescrambleImageHeader(image);
   if (!ComCheckVersion()) return abandon();
   Sleep(1000);

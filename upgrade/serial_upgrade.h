@@ -3,8 +3,10 @@
 #pragma once
 
 #include "global_com_port.h"
+#include "upgrade_steps.h"
 
-bool ComSwitchToBoot();
+// which: the second switch sets the packet size that the data frames use.
+bool ComSwitchToBoot(velloran::BootSwitch which);
 bool ComCheckVersion();
 bool ComEraseFlash();
 // Sends g_nTxLen bytes of g_TxFrame and waits up to 3000 ms for a reply of

@@ -36,6 +36,26 @@ void Send(const StatusLine &line) {
   if (line.text != nullptr) SendUpgradeStatus(line.text, line.code);
 }
 
+// refuseUnusableSize: the packet size of a successful boot switch is the one
+// the data frames will use.
+bool Report(ControlStep step, bool refuseUnusableSize) {
+  const ReplyOutcome outcome = JudgeReceivedReply(CommandOf(step));
+  if (outcome == ReplyOutcome::kSuccess && step == ControlStep::kSwitchToBoot) {
+    const uint32_t size = PacketSizeFromBootReply(g_RxFrame);
+    const char *refusal = PacketSizeRefusal(size);
+    if (refuseUnusableSize && refusal != nullptr) {
+      SendUpgradeStatus(refusal, 0);
+      return false;
+    }
+    g_nPacketSize = size;
+  }
+  const bool pause = (outcome == ReplyOutcome::kSuccess && step != ControlStep::kSwitchToBoot) ||
+                     (outcome == ReplyOutcome::kVersionMismatch && step == ControlStep::kCheckVersion);
+  if (pause) Sleep(100);
+  Send(ControlStepLine(step, outcome));
+  return outcome == ReplyOutcome::kSuccess;
+}
+
 }  // namespace
 
 StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome) {
@@ -57,21 +77,10 @@ StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome) {
   return {nullptr, 0};
 }
 
-bool ReportControlStep(ControlStep step) {
-  const ReplyOutcome outcome = JudgeReceivedReply(CommandOf(step));
-  if (outcome == ReplyOutcome::kSuccess && step == ControlStep::kSwitchToBoot) {
-    const uint32_t size = PacketSizeFromBootReply(g_RxFrame);
-    if (const char *refusal = PacketSizeRefusal(size)) {
-      SendUpgradeStatus(refusal, 0);
-      return false;
-    }
-    g_nPacketSize = size;
-  }
-  const bool pause = (outcome == ReplyOutcome::kSuccess && step != ControlStep::kSwitchToBoot) ||
-                     (outcome == ReplyOutcome::kVersionMismatch && step == ControlStep::kCheckVersion);
-  if (pause) Sleep(100);
-  Send(ControlStepLine(step, outcome));
-  return outcome == ReplyOutcome::kSuccess;
+bool ReportControlStep(ControlStep step) { return Report(step, true); }
+
+bool ReportBootSwitch(BootSwitch which) {
+  return Report(ControlStep::kSwitchToBoot, which == BootSwitch::kSecond);
 }
 
 bool BootReplyAnnouncesUnusableSize() {

@@ -31,6 +31,16 @@ StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome);
 // size no data frame can carry fails with its own line. Returns success.
 bool ReportControlStep(ControlStep step);
 
+// The two boot switches of the USB and serial procedures. The second one
+// sets the packet size that the data frames use; the first one's size is
+// replaced by it, so only the second one is refused for a size no frame can
+// carry.
+enum class BootSwitch { kFirst, kSecond };
+
+// ReportControlStep for a boot switch; the first one takes whatever packet
+// size its reply announces.
+bool ReportBootSwitch(BootSwitch which);
+
 // True when the exchange state holds a boot reply with status 6 whose packet
 // size no data frame can carry (0 or above 512).
 bool BootReplyAnnouncesUnusableSize();

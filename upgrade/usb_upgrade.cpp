@@ -128,7 +128,7 @@ void UsbSendDataFrame() {
   g_bRxReady = 1;
 }
 
-bool UsbSwitchToBoot() {
+bool UsbSwitchToBoot(BootSwitch which) {
   SendUpgradeStatus(text::kPreparingBoot, 0);
   if (!OpenPortOrTell()) {
     SendUpgradeStatus(text::kExit, 0);
@@ -138,7 +138,7 @@ bool UsbSwitchToBoot() {
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   UsbExchange();
-  const bool ok = ReportControlStep(ControlStep::kSwitchToBoot);
+  const bool ok = ReportBootSwitch(which);
   ResetExchange();
   ClosePort();
   return ok;
@@ -167,12 +167,12 @@ unsigned UsbUpgradeProc(void *) {
     ResetExchange();
     return EndProcedure(kUpgradeFailed);
   };
-  if (!UsbSwitchToBoot()) return abandon();
+  if (!UsbSwitchToBoot(BootSwitch::kFirst)) return abandon();
   Sleep(3000);
   DescrambleImageHeader(image);
   if (!UsbCheckVersion()) return abandon();
   Sleep(1000);
-  if (!UsbSwitchToBoot()) return abandon();
+  if (!UsbSwitchToBoot(BootSwitch::kSecond)) return abandon();
   if (!UsbEraseFlash()) return abandon();
   Sleep(2000);
 

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "corvalink.h"
+#include "upgrade_steps.h"
 
 // The cached USB port handle; INVALID_HANDLE_VALUE (-1) when no port is open.
 extern HANDLE g_hUsb;
 
-bool UsbSwitchToBoot();
+// which: the second switch sets the packet size that the data frames use.
+bool UsbSwitchToBoot(velloran::BootSwitch which);
 bool UsbCheckVersion();
 bool UsbEraseFlash();
 // Sends g_nTxLen bytes of g_TxFrame and collects g_nRxLen reply bytes into

@@ -142,10 +142,36 @@ TEST_F(SerialUpgrade, UnusablePacketSizeClosesTheLink) {
   const ImageFile image(2000);
   g_strImagePath.Set(image.Path());
 
+  // The second boot switch sets the size the packets would use: it refuses.
   EXPECT_EQ(ComUpgradeProc(nullptr), kUpgradeFailed);
   EXPECT_EQ(window_.lines, (Lines{Testing(4800, 14), Found(4800), {text::kPreparingBoot, 0},
-                                  {PacketSizeRefusal(1024), 0}}));
+                                  {text::kBootEntered, 100}, Testing(4800, 14), Found(4800),
+                                  {text::kPreparingBoot, 0}, {PacketSizeRefusal(1024), 0}}));
+  EXPECT_EQ(printer_->Counters().commandCounts[CMD_VERSION], 0u);
   EXPECT_EQ(printer_->Counters().commandCounts[CMD_DATA], 0u);
+  ExpectClosedAndIdle();
+}
+
+// The first boot switch only enters boot mode: a size above 512 in its reply
+// does not stop an upgrade whose second reply announces 512.
+TEST_F(SerialUpgrade, FirstBootReplysPacketSizeIsNotTheOneThePacketsUse) {
+  SerialPrinterOptions options;
+  options.baud = 4800;
+  Start(options);
+  printer_->WithModel([](BootLoaderModel &m) { m.AnnouncePacketSizeAt(1, 4, 0); });
+  const ImageFile image(1000);
+  g_strImagePath.Set(image.Path());
+
+  EXPECT_EQ(ComUpgradeProc(nullptr), kUpgradeCompleted);
+
+  Lines expected = {Testing(4800, 14), Found(4800), {text::kPreparingBoot, 0}, {text::kBootEntered, 100},
+                    Testing(4800, 14), Found(4800), {text::kPreparingBoot, 0}, {text::kBootEntered, 100},
+                    {text::kGettingVersion, 20}, {text::kVersionMatch, 100}};
+  for (const Line &line : EraseLines()) expected.push_back(line);
+  for (const Line &line : PacketLines(1, true)) expected.push_back(line);
+  expected.emplace_back(text::kUpgradeDone, 200);
+  EXPECT_EQ(window_.lines, expected);
+  EXPECT_EQ(printer_->FlashedImage(), image.ExpectedFlash(512));
   ExpectClosedAndIdle();
 }
 

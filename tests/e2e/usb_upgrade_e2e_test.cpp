@@ -127,7 +127,8 @@ std::vector<StepRow> Rows(int code, const char *statusSevenLine) {
 
 TEST_F(UsbUpgrade, BootSwitchFailures) {
   const auto start = std::chrono::steady_clock::now();
-  RunStepRows(printer_, window_, CMD_ENTER_BOOT, UsbSwitchToBoot, Rows(0, text::kOtherFaultExit));
+  RunStepRows(printer_, window_, CMD_ENTER_BOOT, [] { return UsbSwitchToBoot(BootSwitch::kSecond); },
+              Rows(0, text::kOtherFaultExit));
   // The no-reply row waited the whole reply window although reads return
   // every 100 ms or so.
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
@@ -135,15 +136,17 @@ TEST_F(UsbUpgrade, BootSwitchFailures) {
 
 TEST_F(UsbUpgrade, VersionCheckFailures) {
   printer_.WithModel([](BootLoaderModel &m) { m.SetExpectedVersion(std::nullopt); });
-  UsbSwitchToBoot();  // boot mode for the model
+  UsbSwitchToBoot(BootSwitch::kFirst);  // boot mode for the model
   RunStepRows(printer_, window_, CMD_VERSION, UsbCheckVersion, Rows(20, text::kVersionMismatch));
 }
 
 TEST_F(UsbUpgrade, EraseFailures) {
-  UsbSwitchToBoot();
+  UsbSwitchToBoot(BootSwitch::kFirst);
   RunStepRows(printer_, window_, CMD_ERASE, UsbEraseFlash, Rows(240, text::kOtherFaultExit));
 }
 
+// The second boot switch sets the packet size of the data frames; one that
+// no frame can carry ends the upgrade there, before the erase.
 TEST_F(UsbUpgrade, UnusablePacketSizeEndsBeforeAnyDataFrame) {
   const ImageFile image(2000);
   g_strImagePath.Set(image.Path());
@@ -154,12 +157,30 @@ TEST_F(UsbUpgrade, UnusablePacketSizeEndsBeforeAnyDataFrame) {
       m.SetPacketSize(size.first, size.second);
     });
     EXPECT_EQ(UsbUpgradeProc(nullptr), kUpgradeFailed);
-    ASSERT_EQ(window_.lines.size(), 2u);
-    EXPECT_EQ(window_.lines[1].second, 0);
-    EXPECT_EQ(window_.lines[1].first, PacketSizeRefusal(size.first == 0 ? 0 : 1024));
-    EXPECT_EQ(printer_.Counters().frames, 1u);
+    Lines expected = ControlLines();
+    expected.back() = {PacketSizeRefusal(size.first == 0 ? 0 : 1024), 0};
+    EXPECT_EQ(window_.lines, expected);
+    EXPECT_EQ(printer_.Counters().frames, 3u) << "boot switch, version check, boot switch";
     ExpectClosedAndIdle();
   }
+}
+
+// The first boot switch only enters boot mode: the size its reply announces
+// is not the one the packets use, so 0 there still makes a whole upgrade.
+TEST_F(UsbUpgrade, FirstBootReplysPacketSizeIsNotTheOneThePacketsUse) {
+  const ImageFile image(1024);
+  g_strImagePath.Set(image.Path());
+  printer_.WithModel([](BootLoaderModel &m) { m.AnnouncePacketSizeAt(1, 0, 0); });
+
+  EXPECT_EQ(UsbUpgradeProc(nullptr), kUpgradeCompleted);
+
+  Lines expected = ControlLines();
+  for (const Line &line : EraseLines()) expected.push_back(line);
+  for (const Line &line : PacketLines(2, false)) expected.push_back(line);
+  expected.emplace_back(text::kUpgradeDone, 200);
+  EXPECT_EQ(window_.lines, expected);
+  EXPECT_EQ(printer_.FlashedImage(), image.ExpectedFlash(512));
+  ExpectClosedAndIdle();
 }
 
 TEST_F(UsbUpgrade, BadImagesNeverReachThePrinter) {

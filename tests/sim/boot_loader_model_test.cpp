@@ -132,6 +132,20 @@ TEST(BootLoaderModel, AnnouncesTheConfiguredPacketSize) {
   }
 }
 
+TEST(BootLoaderModel, ABootReplyCanAnnounceItsOwnPacketSize) {
+  BootLoaderModel model;
+  model.AnnouncePacketSizeAt(1, 0, 0);
+  model.AnnouncePacketSizeAt(3, 4, 0);
+  std::vector<uint32_t> sizes;
+  for (int i = 0; i < 4; ++i) sizes.push_back(PacketSizeFromBootReply(Exchange(model, Control(CMD_ENTER_BOOT)).bytes.data()));
+  EXPECT_EQ(sizes, (std::vector<uint32_t>{0, 512, 1024, 512}));
+  model.Reset();  // counts from 1 again
+  EXPECT_EQ(PacketSizeFromBootReply(Exchange(model, Control(CMD_ENTER_BOOT)).bytes.data()), 0u);
+  model.ClearFaults();
+  model.Reset();
+  EXPECT_EQ(PacketSizeFromBootReply(Exchange(model, Control(CMD_ENTER_BOOT)).bytes.data()), 512u);
+}
+
 TEST(BootLoaderModel, CommandsOutOfOrderAreRefused) {
   BootLoaderModel model;
   EXPECT_EQ(StatusOf(model, Control(CMD_PROBE)), ST_OK) << "probe works in any mode";

@@ -104,6 +104,19 @@ TEST_F(UpgradeSteps, BootSwitchTakesThePacketSizeAndRefusesUnusableOnes) {
   }
 }
 
+TEST_F(UpgradeSteps, FirstBootSwitchTakesWhateverSizeItsReplyAnnounces) {
+  for (auto size : {std::pair<uint8_t, uint8_t>{0, 0}, {4, 0}, {2, 0}}) {
+    window_.lines.clear();
+    PlaceReply(12, 6, size.first, size.second);
+    EXPECT_TRUE(ReportBootSwitch(BootSwitch::kFirst));
+    EXPECT_EQ(g_nPacketSize, PacketSizeFromBootReply(g_RxFrame));
+    EXPECT_EQ(window_.lines, (Lines{{"模式切换成功！打印机进入Boot模式！", 100}}));
+  }
+  PlaceReply(12, 6, 4, 0);
+  EXPECT_FALSE(ReportBootSwitch(BootSwitch::kSecond));
+  EXPECT_EQ(g_nPacketSize, 512u) << "the second switch keeps the last usable size";
+}
+
 // A link that answers every data frame as told and records what it was
 // given to send.
 struct FakeDataLink {
