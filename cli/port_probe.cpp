@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "device_names.h"
+#include "usb_interface_list.h"
 #include "win32_comm.h"
 
 namespace velloran::cli {
@@ -33,13 +34,58 @@ std::vector<PresentPort> ListComPorts() {
   return ports;
 }
 
+std::vector<PresentPort> ListParallelPorts() {
+  std::vector<PresentPort> ports;
+  for (unsigned n = 1; n <= 9; ++n) {
+    const std::string name = "LPT" + std::to_string(n);
+    const PortState state = ProbeDevice(name);
+    if (state != PortState::kAbsent) ports.push_back({n, platform::DeviceNodeForName(name), state});
+  }
+  return ports;
+}
+
+std::vector<UsbPrinterPort> ListUsbPrinters() {
+  std::vector<UsbPrinterPort> printers;
+  transport::SystemUsbInterfaceList interfaces;
+  if (!interfaces.valid()) return printers;
+  for (DWORD index = 0; index < transport::kUsbSearchLimit; ++index) {
+    DWORD flags = 0;
+    if (!interfaces.Fetch(index, &flags)) break;
+    std::wstring wide;
+    if (flags != SPINT_ACTIVE || !interfaces.DevicePath(&wide)) continue;
+    // Device paths are ASCII.
+    const std::string path(wide.begin(), wide.end());
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    PortState state = PortState::kFree;
+    if (handle != INVALID_HANDLE_VALUE) {
+      CloseHandle(handle);
+    } else {
+      state = GetLastError() == ERROR_ACCESS_DENIED ? PortState::kBusy : PortState::kAbsent;
+    }
+    printers.push_back({path, platform::DeviceNodeForName(path), transport::VendorFieldAccepted(wide), state});
+  }
+  return printers;
+}
+
 std::string BusyAdvice(const std::string &name, const std::string &node, const char *group) {
   const std::string where = node.empty() ? name : name + " (" + node + ")";
+  const std::string lookAt = node.empty() ? "the device" : node;
+  std::string owner = platform::DeviceNodeGroup(node);
+  if (owner == "root") {
+    // A node left to root (no device manager set its group): joining root's
+    // group is no fix.
+    return where + " cannot be opened: another program holds it, or you may not open it.\n"
+           "  Its node belongs to the group 'root' (check with: ls -l " + lookAt + "), so only\n"
+           "  root may open it: run the tool as root, or have the device manager give such\n"
+           "  nodes to the group '" + group + "' and run\n"
+           "    sudo usermod -aG " + group + " $USER\n"
+           "  and log in again.";
+  }
+  if (owner.empty()) owner = group;  // the group that usually owns such nodes
   return where + " cannot be opened: another program holds it, or you may not open it.\n"
-         "  If no other program uses it, give yourself the right to open it: such nodes\n"
-         "  belong to the group '" + group + "' (check with: ls -l " + (node.empty() ? "the device" : node) +
-         "), so run\n"
-         "    sudo usermod -aG " + group + " $USER\n"
+         "  If no other program uses it, give yourself the right to open it: its node\n"
+         "  belongs to the group '" + owner + "' (check with: ls -l " + lookAt + "), so run\n"
+         "    sudo usermod -aG " + owner + " $USER\n"
          "  and log in again.";
 }
 

@@ -1,5 +1,6 @@
 // velloran-cli upgrade: checks that the port can be opened, then runs the
 // link's procedure with the tool as its main window.
+#include <filesystem>
 #include <string>
 
 #include "app_values.h"
@@ -23,8 +24,12 @@ bool CheckSerialPort(unsigned number, std::ostream &err) {
     case PortState::kFree: return true;
     case PortState::kBusy: err << "velloran-cli: " << BusyAdvice(name, node, "dialout") << "\n"; break;
     case PortState::kAbsent:
+      // A node can be there without a port behind it: the 8250 driver makes
+      // ttyS0-ttyS3 whether or not a UART answers.
       err << "velloran-cli: " << name << " does not exist"
-          << (node.empty() ? std::string(" (it has no device node)") : " (no device node " + node + ")")
+          << (node.empty()                    ? std::string(" (it has no device node)")
+              : std::filesystem::exists(node) ? " (" + node + " has no port behind it)"
+                                              : " (no device node " + node + ")")
           << "; see velloran-cli ports\n";
       break;
   }

@@ -39,4 +39,9 @@ unsigned ComNumberFromName(std::string_view name);
 // node it points to), 0 when no COM name leads there.
 unsigned ComNumberForNode(std::string_view node);
 
+// The name of the group that owns a device node (whose members may open it
+// when its mode allows), empty when it cannot be told: no such node, a group
+// without a name, or a system without owner groups.
+std::string DeviceNodeGroup(std::string_view node);
+
 }  // namespace velloran::platform

@@ -4,8 +4,11 @@
 #include "device_name_syntax.h"
 #include "usb_print_paths.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <grp.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <optional>
 #include <vector>
 
@@ -158,6 +161,19 @@ unsigned ComNumberForNode(std::string_view node) {
     }
   }
   return best;
+}
+
+std::string DeviceNodeGroup(std::string_view node) {
+  struct stat info {};
+  if (node.empty() || stat(std::string(node).c_str(), &info) != 0) return {};
+  std::vector<char> buffer(4096);
+  group entry {};
+  group *found = nullptr;
+  while (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE) {
+    if (buffer.size() > (1u << 20)) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  return found && found->gr_name ? std::string(found->gr_name) : std::string();
 }
 
 }  // namespace velloran::platform

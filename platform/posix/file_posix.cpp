@@ -9,6 +9,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace velloran::platform {
@@ -19,7 +20,7 @@ DWORD OpenErrorFromErrno(int error) {
     case ENOENT:
     case ENXIO:
     case ENODEV:
-    case EIO:  // a serial node without hardware behind it
+    case EIO:  // a tty whose device has gone
       return ERROR_FILE_NOT_FOUND;
     case ENOTDIR:
     case ENAMETOOLONG:
@@ -42,6 +43,16 @@ DWORD OpenErrorFromErrno(int error) {
     default:
       return ERROR_GEN_FAILURE;
   }
+}
+
+// The 8250 driver creates ttyS0-ttyS3 whether or not a UART answers at their
+// addresses, and opening one without a UART succeeds; from then on every
+// tty call on it fails with EIO, tcgetattr (and so isatty) included. Windows
+// has no COM port there at all, so such a node counts as missing. Other
+// devices (usblp, lp) refuse the terminal call with ENOTTY or EINVAL.
+bool TtyWithoutHardware(int fd) {
+  termios settings {};
+  return tcgetattr(fd, &settings) != 0 && errno == EIO;
 }
 
 // Fails with the Win32 error; closes fd if it is open.
@@ -132,6 +143,7 @@ HANDLE OpenFile(const char *name, DWORD access, DWORD disposition, DWORD flags) 
     // programs that do not take the lock.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, OpenErrorFromErrno(errno));
     type = FileObject::Type::kDevice;
+    if (TtyWithoutHardware(fd)) return FailOpen(fd, ERROR_FILE_NOT_FOUND);
     if (isatty(fd)) {
       type = FileObject::Type::kTty;
       ioctl(fd, TIOCEXCL);

@@ -35,4 +35,8 @@ unsigned ComNumberForNode(std::string_view node) {
   return ComNumberFromName(node);
 }
 
+// Windows grants device access through the device's security descriptor, not
+// through an owner group.
+std::string DeviceNodeGroup(std::string_view) { return {}; }
+
 }  // namespace velloran::platform

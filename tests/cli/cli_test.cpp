@@ -2,13 +2,16 @@
 // the printed lines.
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sstream>
+#include <unistd.h>
 
 #include "cli_options.h"
 #include "commands.h"
 #include "console_reporter.h"
 #include "json_text.h"
 #include "port_choice.h"
+#include "port_probe.h"
 
 namespace velloran::cli {
 namespace {
@@ -138,6 +141,53 @@ TEST(ConsoleReporter, TextOutputDrawsABarOnlyOnATerminal) {
   EXPECT_EQ(ConsoleReporter::BarFor(250).position, 50);
   EXPECT_EQ(ConsoleReporter::BarFor(301).band, -1);
   EXPECT_EQ(ConsoleReporter::BarFor(-1).band, -1);
+}
+
+// A temporary file standing for a device node, given to a group.
+class NodeOfGroup {
+ public:
+  explicit NodeOfGroup(gid_t gid) {
+    const int fd = mkstemp(path_);
+    if (fd >= 0) close(fd);
+    ok_ = fd >= 0 && chown(path_, static_cast<uid_t>(-1), gid) == 0;
+  }
+  ~NodeOfGroup() { unlink(path_); }
+  bool ok() const { return ok_; }
+  std::string path() const { return path_; }
+
+ private:
+  char path_[32] = "/tmp/velloran-node-XXXXXX";
+  bool ok_ = false;
+};
+
+TEST(BusyAdvice, NamesTheGroupThatOwnsTheNode) {
+  const group *dialout = getgrnam("dialout");
+  if (geteuid() != 0 || dialout == nullptr) GTEST_SKIP() << "needs root and the group dialout";
+  const NodeOfGroup node(dialout->gr_gid);
+  ASSERT_TRUE(node.ok());
+  // A parallel port whose node the system gave to dialout: joining lp would
+  // not help.
+  const std::string advice = BusyAdvice("LPT1", node.path(), "lp");
+  EXPECT_NE(advice.find("belongs to the group 'dialout'"), std::string::npos) << advice;
+  EXPECT_NE(advice.find("sudo usermod -aG dialout $USER"), std::string::npos) << advice;
+  EXPECT_EQ(advice.find("'lp'"), std::string::npos) << advice;
+}
+
+TEST(BusyAdvice, ANodeLeftToRootIsNoGroupToJoin) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file to the group root";
+  const NodeOfGroup node(0);
+  ASSERT_TRUE(node.ok());
+  const std::string advice = BusyAdvice("COM2", node.path(), "dialout");
+  EXPECT_NE(advice.find("belongs to the group 'root'"), std::string::npos) << advice;
+  EXPECT_NE(advice.find("only\n  root may open it"), std::string::npos) << advice;
+  EXPECT_EQ(advice.find("usermod -aG root"), std::string::npos) << advice;
+  EXPECT_NE(advice.find("usermod -aG dialout"), std::string::npos) << advice;
+}
+
+TEST(BusyAdvice, WithoutANodeTheUsualGroup) {
+  const std::string advice = BusyAdvice("COM7", "", "dialout");
+  EXPECT_NE(advice.find("belongs to the group 'dialout'"), std::string::npos) << advice;
+  EXPECT_NE(advice.find("ls -l the device"), std::string::npos) << advice;
 }
 
 }  // namespace

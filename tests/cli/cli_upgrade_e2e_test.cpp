@@ -9,6 +9,7 @@
 #include "e2e_support.h"
 #include "lpt_printer.h"
 #include "serial_printer.h"
+#include "usb_printer.h"
 #include "win32_comm.h"
 
 namespace velloran::cli {
@@ -135,6 +136,40 @@ TEST(CliPorts, ListsFreeAndBusyPortsWithTheirNodes) {
   EXPECT_NE(run.err.find("dialout"), std::string::npos) << run.err;
   CloseHandle(held);
   printer.Stop();
+}
+
+// `ports` lists the parallel ports and the USB printers beside the COM ports,
+// with their nodes, and says which USB printer makers the upgrade looks for.
+TEST(CliPorts, ListsParallelPortsAndUsbPrinters) {
+  sim::LptPrinter lpt;
+  sim::UsbPrinter supported(sim::UsbPrinterOptions{0x0483, 0x5740, 3, true, {}});
+  std::string error;
+  ASSERT_TRUE(lpt.Start(&error)) << error;
+  ASSERT_TRUE(supported.Start(&error)) << error;
+  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "LPT1=" + lpt.SlavePath());
+  e2e::SetEnvironment("VELLORAN_SYSFS_ROOT", supported.SysfsRoot().string());
+  e2e::SetEnvironment("VELLORAN_DEV_ROOT", supported.DevRoot().string());
+  CliRun run = RunArgs({"ports"});
+  EXPECT_EQ(run.status, kExitOk);
+  EXPECT_NE(run.out.find("LPT1     " + lpt.SlavePath()), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("USB      " + supported.NodePath().string() + " free, a supported maker"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\\\\?\\usb#vid_0483&pid_5740#lp3#"), std::string::npos) << run.out;
+  supported.Stop();
+
+  sim::UsbPrinter other(sim::UsbPrinterOptions{0x1234, 0x5678, 0, true, {}});
+  ASSERT_TRUE(other.Start(&error)) << error;
+  e2e::SetEnvironment("VELLORAN_SYSFS_ROOT", other.SysfsRoot().string());
+  e2e::SetEnvironment("VELLORAN_DEV_ROOT", other.DevRoot().string());
+  run = RunArgs({"ports"});
+  EXPECT_NE(run.out.find("USB      " + other.NodePath().string() + " free, a maker --link usb does not look for"),
+            std::string::npos)
+      << run.out;
+  other.Stop();
+  lpt.Stop();
+  unsetenv("VELLORAN_SYSFS_ROOT");
+  unsetenv("VELLORAN_DEV_ROOT");
+  unsetenv("VELLORAN_DEVICE_MAP");
 }
 
 }  // namespace

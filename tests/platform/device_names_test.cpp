@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <grp.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -106,6 +108,30 @@ TEST_F(DeviceNames, LinkCountsAsTheNodeItLeadsTo) {
   unlink(link.c_str());
   unlink(node.c_str());
   rmdir(dir);
+}
+
+// The advice for a node the user may not open names the group that really
+// owns it (lp or dialout on Debian, root where no device manager ran).
+TEST_F(DeviceNames, GroupOfANodeIsTheOwnersName) {
+  char path[] = "/tmp/velloran-node-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  // Root can give the file to another group; anyone else checks their own.
+  const group *lp = getgrnam("lp");
+  if (geteuid() == 0 && lp != nullptr) {
+    ASSERT_EQ(chown(path, static_cast<uid_t>(-1), lp->gr_gid), 0);
+    EXPECT_EQ(DeviceNodeGroup(path), "lp");
+  } else {
+    struct stat info {};
+    ASSERT_EQ(stat(path, &info), 0);
+    const group *own = getgrgid(info.st_gid);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(DeviceNodeGroup(path), own->gr_name);
+  }
+  unlink(path);
+  EXPECT_EQ(DeviceNodeGroup(path), "");
+  EXPECT_EQ(DeviceNodeGroup(""), "");
 }
 
 }  // namespace

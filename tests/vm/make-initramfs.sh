@@ -47,12 +47,15 @@ fi
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-mkdir -p "$root"/{bin,checks,velloran/bin,velloran/lib,velloran/modules,lib64,proc,sys,dev,tmp}
+mkdir -p "$root"/{bin,etc,checks,velloran/bin,velloran/lib,velloran/modules,lib64,proc,sys,dev,tmp}
 cp "$busybox" "$root/bin/busybox"
 cp "$here/guest/init" "$root/init"
 cp "$here"/guest/*.sh "$root/checks/"
 cp "${programs[@]}" "$root/velloran/bin/"
 cp "$source_dir/sim/sample/demo.upd" "$root/velloran/"
+# The groups of a Debian system that own device nodes, so that the tool can
+# name the group of a node.
+printf 'root:x:0:\nlp:x:7:\ndialout:x:20:\n' >"$root/etc/group"
 for module in "${modules[@]}"; do
   file=$(modinfo -k "$kernel_version" -F filename "$module")
   case "$file" in

@@ -36,5 +36,9 @@ else
 fi
 
 cli ports
-echo "    (exit $status)"
+if [ "$status" -eq 0 ] && [ "$(grep -c '^COM[1-4] *\/dev\/ttyS[0-3] *free' "$out")" -eq 4 ]; then
+  ok serial-ports "(COM1-COM4 listed)"
+else
+  bad serial-ports "exit $status"
+fi
 summary

@@ -116,8 +116,24 @@ else
   bad usb-silent-printer "exit $status after ${elapsed_ms} ms, frames at lp0 $(frames_of g_printer0), at lp1 $(frames_of g_printer1)"
 fi
 
-# 5. The port list on the real nodes.
+# 5. The port list on the real nodes: both usblp printers, with the maker
+#    the upgrade passes over; of the four ttyS nodes of the 8250 driver only
+#    ttyS0 has a UART behind it.
 cli ports
-echo "    (exit $status)"
+if [ "$status" -eq 0 ] && grep -q '^USB *\/dev\/usb\/lp0 *free, a supported maker' "$out" &&
+  grep -q '^USB *\/dev\/usb\/lp1 *free, a supported maker' "$out" &&
+  grep -q '^COM1 *\/dev\/ttyS0 *free' "$out" && ! grep -q '^COM2 ' "$out"; then
+  ok usb-ports "(usblp printers listed; ttyS1-ttyS3 without a UART left out)"
+else
+  bad usb-ports "exit $status"
+fi
+# A COM port whose node has no UART behind it is missing, not a port to
+# probe at six rates.
+cli upgrade --link serial --port COM2 "$image"
+if [ "$status" -eq 1 ] && grep -q 'COM2 does not exist' "$out" && [ "$elapsed_ms" -lt 5000 ]; then
+  ok serial-port-without-uart "(refused after ${elapsed_ms} ms)"
+else
+  bad serial-port-without-uart "exit $status after ${elapsed_ms} ms"
+fi
 
 summary
