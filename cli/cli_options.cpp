@@ -42,6 +42,8 @@ const char *CliUsage() {
          "  velloran-cli info IMAGE\n"
          "      Shows the image's size, version bytes, packet count and how\n"
          "      long an upgrade takes on each link.\n"
+         "  velloran-cli --version\n"
+         "      Prints the program's release.\n"
          "Exit status: 0 upgrade completed, 1 failed, 2 bad usage.\n";
 }
 
@@ -55,6 +57,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string> &args, 
   const std::string &command = args[0];
   if (command == "-h" || command == "--help" || command == "help") {
     options.command = Command::kHelp;
+    return options;
+  }
+  if (command == "--version") {
+    options.command = Command::kVersion;
     return options;
   }
   if (command == "upgrade") {
@@ -119,6 +125,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string> &args, 
       if (!operands.empty()) return fail("ports takes no arguments; unexpected '" + operands[0] + "'");
       break;
     case Command::kHelp:
+    case Command::kVersion:
       break;
   }
   return options;

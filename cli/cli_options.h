@@ -7,7 +7,7 @@
 
 namespace velloran::cli {
 
-enum class Command { kUpgrade, kPorts, kInfo, kHelp };
+enum class Command { kUpgrade, kPorts, kInfo, kHelp, kVersion };
 enum class Link { kUsb, kSerial, kLpt };
 
 struct CliOptions {

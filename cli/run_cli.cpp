@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "velloran_version.h"
 
 namespace velloran::cli {
 
@@ -16,6 +17,7 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, bool out
   }
   switch (options->command) {
     case Command::kHelp: out << CliUsage(); return kExitOk;
+    case Command::kVersion: out << "velloran-cli " << kVersion << "\n"; return kExitOk;
     case Command::kPorts: return RunPorts(out);
     case Command::kInfo: return RunInfo(*options, out, err);
     case Command::kUpgrade: return RunUpgrade(*options, out, err, outIsTerminal);

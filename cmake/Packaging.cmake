@@ -2,12 +2,21 @@
 #
 # Windows: `cmake --build <dir> --target dist` zips Velloran.exe,
 # velloran-cli.exe and Corvalink.dll side by side; the dialog loads the
-# library from its own folder.
+# library from its own folder. With makensis installed, the target
+# `installer` makes a setup program of the same three files
+# (packaging/windows/velloran.nsi).
 #
-# Linux: `cpack -G DEB` (from the build folder) makes a .deb with the dialog,
-# velloran-cli, the simulator and libcorvalink.so. Printer ports belong to the
-# groups dialout (serial) and lp (parallel, USB printers); the package says so
-# in /usr/share/doc/velloran/README.Debian instead of changing permissions.
+# Linux: the install rules below put each file in a component, one Debian
+# package each; scripts/build-packages.sh builds the packages from a full
+# build with dpkg-deb:
+#   velloran-cli       the command-line tool, its bash completion and the
+#                      udev rule that opens the supported USB printers to the
+#                      user at the seat
+#   velloran           the dialog, its menu entry and icon
+#   velloran-sim       the simulated printer and the sample image
+#   libcorvalink1      the transport library libcorvalink.so.1
+#   libcorvalink-dev   its header, pkg-config file and libcorvalink.so
+# The man pages are made by help2man from the programs' own --help.
 
 set(VELLORAN_SHIPPED_PROGRAMS velloran velloran-cli)
 set(VELLORAN_SHIPPED_LIBRARY corvalink)
@@ -44,58 +53,111 @@ if(WIN32)
       add_dependencies(dist ${target})
     endif()
   endforeach()
+
+  # The setup program, from the files that dist staged.
+  find_program(VELLORAN_MAKENSIS makensis)
+  if(VELLORAN_MAKENSIS)
+    string(REGEX MATCH "win(32|64)$" arch ${dist_name})
+    add_custom_target(installer
+      COMMAND ${VELLORAN_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DARCH=${arch}
+              -DFILES=${stage}/${dist_name} -DICON=${PROJECT_SOURCE_DIR}/app/win32/velloran.ico
+              -DOUTFILE=${CMAKE_BINARY_DIR}/${dist_name}-setup.exe
+              ${PROJECT_SOURCE_DIR}/packaging/windows/velloran.nsi
+      COMMAND ${CMAKE_COMMAND} -E echo "installer: ${CMAKE_BINARY_DIR}/${dist_name}-setup.exe"
+      VERBATIM)
+    add_dependencies(installer dist)
+  else()
+    message(STATUS "installer: makensis (Debian package nsis) is missing")
+  endif()
   return()
 endif()
 
-# Linux: what `make install` and the .deb put where.
-foreach(target ${VELLORAN_SHIPPED_PROGRAMS} velloran-sim)
-  if(TARGET ${target})
-    install(TARGETS ${target} RUNTIME DESTINATION bin COMPONENT velloran)
+# Linux: what `cmake --install` puts where, by package.
+set(packaging ${PROJECT_SOURCE_DIR}/packaging/linux)
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(CORVALINK_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE})
+else()
+  set(CORVALINK_LIBDIR lib)
+endif()
+
+set(component_velloran-cli cli)
+set(component_velloran dialog)
+set(component_velloran-sim sim)
+foreach(program velloran-cli velloran velloran-sim)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION bin COMPONENT ${component_${program}})
   endif()
 endforeach()
 if(TARGET ${VELLORAN_SHIPPED_LIBRARY})
-  install(TARGETS ${VELLORAN_SHIPPED_LIBRARY} LIBRARY DESTINATION lib COMPONENT velloran)
+  # Shared libraries are not executable on Debian.
+  install(TARGETS ${VELLORAN_SHIPPED_LIBRARY}
+          LIBRARY DESTINATION ${CORVALINK_LIBDIR}
+                  PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+                  COMPONENT library NAMELINK_COMPONENT development)
+  # The header and the two platform headers whose types it uses.
+  install(FILES ${PROJECT_SOURCE_DIR}/transport/corvalink.h
+                ${PROJECT_SOURCE_DIR}/platform/win32_winsock.h
+                ${PROJECT_SOURCE_DIR}/platform/win32_base.h
+          DESTINATION include/corvalink COMPONENT development)
+  configure_file(${packaging}/corvalink.pc.in ${CMAKE_BINARY_DIR}/packaging/corvalink.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/corvalink.pc
+          DESTINATION ${CORVALINK_LIBDIR}/pkgconfig COMPONENT development)
 endif()
 
-set(readme_debian ${CMAKE_BINARY_DIR}/packaging/README.Debian)
-file(WRITE ${readme_debian}
-"Velloran on Debian
-==================
+install(FILES ${packaging}/velloran-cli.bash-completion RENAME velloran-cli
+        DESTINATION share/bash-completion/completions COMPONENT cli)
+# Debian 12's udev reads the packaged rules from /lib/udev/rules.d.
+install(FILES ${packaging}/70-velloran.rules DESTINATION /lib/udev/rules.d COMPONENT cli)
+install(FILES ${packaging}/velloran-cli.metainfo.xml DESTINATION share/metainfo COMPONENT cli)
+install(FILES ${packaging}/README.Debian DESTINATION share/doc/velloran-cli COMPONENT cli)
+install(FILES ${packaging}/velloran.desktop DESTINATION share/applications COMPONENT dialog)
+install(FILES ${PROJECT_SOURCE_DIR}/sim/sample/demo.upd DESTINATION share/velloran-sim COMPONENT sim)
 
-Velloran opens the printer's port directly. The device nodes belong to
-groups, and a user who is not in them gets \"access denied\":
-
-  serial ports (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*)   group dialout
-  USB printers (/dev/usb/lp*) and parallel ports (/dev/lp*) group lp
-
-Add yourself once and log in again:
-
-  sudo usermod -aG dialout,lp $USER
-
-The Windows names the tools use map to these nodes: COM1-COM32 to
-/dev/ttyS0-31, COM33-COM64 to /dev/ttyUSB0-31, COM65-COM96 to /dev/ttyACM0-31,
-LPT1 to /dev/lp0. VELLORAN_DEVICE_MAP overrides single names, for example
-VELLORAN_DEVICE_MAP=COM5=/dev/serial/by-id/usb-Printer-if00.
-")
-install(FILES ${readme_debian} DESTINATION share/doc/velloran COMPONENT velloran)
-
-set(CPACK_PACKAGE_NAME velloran)
-set(CPACK_PACKAGE_VENDOR "Velloran")
-set(CPACK_PACKAGE_CONTACT "Velloran maintainers <velloran@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Printer firmware upgrade through the boot loader (USB, serial, LPT)")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Replaces the firmware of receipt and label printers through their boot loader.\n"
-    "Ships the dialog (velloran), the command-line tool (velloran-cli), the\n"
-    "printer simulator (velloran-sim) and the Corvalink transport library.")
-find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(DPKG_SHLIBDEPS)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # libcorvalink.so ships in the same package.
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+# The menu icon: the sizes of the Windows program's icon, as PNG files.
+find_program(VELLORAN_CONVERT convert)
+if(TARGET velloran AND VELLORAN_CONVERT)
+  set(icon_files)
+  set(frame 0)
+  foreach(size 16 32 48)
+    set(png ${CMAKE_BINARY_DIR}/packaging/icons/${size}x${size}/velloran.png)
+    add_custom_command(OUTPUT ${png}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/icons/${size}x${size}
+      COMMAND ${VELLORAN_CONVERT} "${PROJECT_SOURCE_DIR}/app/win32/velloran.ico[${frame}]"
+              -strip -define png:exclude-chunks=date,time ${png}
+      DEPENDS ${PROJECT_SOURCE_DIR}/app/win32/velloran.ico VERBATIM)
+    install(FILES ${png} DESTINATION share/icons/hicolor/${size}x${size}/apps COMPONENT dialog)
+    list(APPEND icon_files ${png})
+    math(EXPR frame "${frame} + 1")
+  endforeach()
+  add_custom_target(velloran-icons ALL DEPENDS ${icon_files})
+elseif(TARGET velloran)
+  message(STATUS "packaging: no menu icon (ImageMagick's convert is missing)")
 endif()
-include(CPack)
+
+# Man pages from each program's --help, so that they say what the program says.
+find_program(VELLORAN_HELP2MAN help2man)
+if(VELLORAN_HELP2MAN)
+  set(man_velloran-cli "replace a printer's firmware through its boot loader, from a terminal")
+  set(man_velloran "dialog that replaces a printer's firmware through its boot loader")
+  set(man_velloran-sim "simulated printer boot loader on a pseudo-terminal")
+  set(man_pages)
+  foreach(program velloran-cli velloran velloran-sim)
+    if(NOT TARGET ${program})
+      continue()
+    endif()
+    set(page ${CMAKE_BINARY_DIR}/packaging/man/${program}.1)
+    add_custom_command(OUTPUT ${page}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man
+      COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+              ${VELLORAN_HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
+              --name=${man_${program}} --include=${packaging}/see-also.h2m
+              --output=${page} $<TARGET_FILE:${program}>
+      COMMAND gzip -9nf ${page}
+      DEPENDS ${program} ${packaging}/see-also.h2m VERBATIM)
+    install(FILES ${page}.gz DESTINATION share/man/man1 COMPONENT ${component_${program}})
+    list(APPEND man_pages ${page}.gz)
+  endforeach()
+  add_custom_target(velloran-man-pages ALL DEPENDS ${man_pages})
+else()
+  message(STATUS "packaging: no man pages (help2man is missing)")
+endif()

@@ -3,16 +3,24 @@
 # pseudo-terminal as a serial printer at 19200 baud, and upgrades it through
 # velloran-cli with the sample image: the baud rate is detected, the progress
 # shown, and the image that arrived is compared with the file.
+# Usage: scripts/demo.sh [--installed]
+#   --installed  the same with the installed programs and sample image of the
+#                Debian packages velloran-cli and velloran-sim, without a build
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh build gui
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j "$(nproc)" --target velloran-cli velloran-sim
-
-cli=build/bin/velloran-cli
-sim=build/bin/velloran-sim
-image=sim/sample/demo.upd
+if [ "${1:-}" = "--installed" ]; then
+  cli=/usr/bin/velloran-cli
+  sim=/usr/bin/velloran-sim
+  image=/usr/share/velloran-sim/demo.upd
+else
+  scripts/install-deps.sh build gui
+  cmake -S . -B build -G Ninja >/dev/null
+  cmake --build build -j "$(nproc)" --target velloran-cli velloran-sim
+  cli=build/bin/velloran-cli
+  sim=build/bin/velloran-sim
+  image=sim/sample/demo.upd
+fi
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {

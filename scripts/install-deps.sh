@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Velloran needs, only when some are missing.
-# Usage: scripts/install-deps.sh [build] [gui] [windows] [screenshots]
+# Usage: scripts/install-deps.sh [build] [gui] [windows] [screenshots] [vm] [packages]
 #   build        compiler, CMake, Ninja, ccache, GoogleTest (always included)
 #   gui          Qt 6 Widgets and a CJK font for the dialog
-#   windows      the mingw-w64 cross compilers and Wine
+#   windows      the mingw-w64 cross compilers, Wine, and NSIS for the installer
 #   screenshots  Xvfb and ImageMagick, for pictures of the dialog
 #   vm           qemu, a Debian kernel with its modules, busybox and cpio, for
 #                the suite on the kernel's own printer and serial drivers
+#   packages     what the Debian packages are made and checked with
 set -euo pipefail
 
 packages=(g++ cmake ninja-build ccache pkg-config libgtest-dev libgmock-dev python3)
@@ -14,9 +15,10 @@ for group in "$@"; do
   case "$group" in
     build) ;;
     gui) packages+=(qt6-base-dev libgl-dev fonts-wqy-microhei) ;;
-    windows) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 zip) ;;
+    windows) packages+=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 zip nsis) ;;
     screenshots) packages+=(xvfb xauth imagemagick) ;;
     vm) packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod) ;;
+    packages) packages+=(dpkg-dev lintian help2man imagemagick bash-completion pkg-config) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

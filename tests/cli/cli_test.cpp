@@ -61,6 +61,16 @@ TEST(CliOptions, RefusesBadUsageWithAReason) {
   }
 }
 
+TEST(CliOptions, VersionNamesTheRelease) {
+  std::vector<std::string> args = {"velloran-cli", "--version"};
+  std::vector<char *> argv;
+  for (auto &arg : args) argv.push_back(arg.data());
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, false), kExitOk);
+  EXPECT_EQ(out.str(), std::string("velloran-cli ") + VELLORAN_RELEASE + "\n");
+  EXPECT_TRUE(err.str().empty());
+}
+
 TEST(CliOptions, UsageErrorsExitWithTwo) {
   std::vector<std::string> args = {"velloran-cli", "upgrade", "--link", "usb", "--port", "3", "fw.upd"};
   std::vector<char *> argv;
