@@ -1,21 +1,28 @@
-// Parsing of velloran-cli's command line.
+// The command line: subcommands, options and help with CLI11.
 #include "cli_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "velloran_version.h"
 
 namespace velloran::cli {
 namespace {
 
-std::optional<Link> ParseLink(const std::string &text) {
-  if (text == "usb") return Link::kUsb;
-  if (text == "serial") return Link::kSerial;
-  if (text == "lpt") return Link::kLpt;
-  return std::nullopt;
-}
+constexpr char kExitStatusHelp[] =
+    "Exit status: 0 the upgrade completed (on the parallel port: every frame was written), 1 it failed or a "
+    "port cannot be used, 2 bad usage.";
 
-// Splits "--name=value" into name and value; value is nullopt without '='.
-std::pair<std::string, std::optional<std::string>> SplitOption(const std::string &arg) {
-  const size_t equals = arg.find('=');
-  if (arg.rfind("--", 0) != 0 || equals == std::string::npos) return {arg, std::nullopt};
-  return {arg.substr(0, equals), arg.substr(equals + 1)};
+const std::map<std::string, Link> kLinks = {{"usb", Link::kUsb}, {"serial", Link::kSerial}, {"lpt", Link::kLpt}};
+
+ParsedCommandLine UsageError(std::string why, bool json) {
+  ParsedCommandLine parsed;
+  parsed.outcome = ParsedCommandLine::Outcome::kUsageError;
+  parsed.text = std::move(why);
+  parsed.jsonWanted = json;
+  return parsed;
 }
 
 }  // namespace
@@ -29,106 +36,88 @@ const char *LinkName(Link link) {
   return "?";
 }
 
-const char *CliUsage() {
-  return "usage:\n"
-         "  velloran-cli upgrade --link usb|serial|lpt [--port P] [--json] IMAGE\n"
-         "      Upgrades the printer's firmware with IMAGE (a .upd file).\n"
-         "      --port   serial link only: COMn, n, or a device node such as\n"
-         "               /dev/ttyUSB0 (default: the first free COM port)\n"
-         "      --json   one JSON object per line instead of text\n"
-         "  velloran-cli ports\n"
-         "      Lists the COM ports that are present, free or busy, with their\n"
-         "      device nodes.\n"
-         "  velloran-cli info IMAGE\n"
-         "      Shows the image's size, version bytes, packet count and how\n"
-         "      long an upgrade takes on each link.\n"
-         "  velloran-cli --version\n"
-         "      Prints the program's release.\n"
-         "Exit status: 0 upgrade completed, 1 failed, 2 bad usage.\n";
-}
+std::string VersionLine() { return std::string("velloran-cli ") + kVersion; }
 
-std::optional<CliOptions> ParseCliOptions(const std::vector<std::string> &args, std::string *error) {
-  auto fail = [&](std::string why) -> std::optional<CliOptions> {
-    *error = std::move(why);
-    return std::nullopt;
-  };
+ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
+  const auto end = std::find(args.begin(), args.end(), "--");
+  const bool jsonWanted = std::find(args.begin(), end, "--json") != end;
+
+  CLI::App app("Replaces a printer's firmware through its boot loader, over USB, a serial port or the "
+               "parallel port.",
+               "velloran-cli");
+  app.set_version_flag("--version", VersionLine(), "Show the version and exit");
+  app.require_subcommand(1);
+  app.fallthrough();  // the common options may also follow the command
+  app.footer(kExitStatusHelp);
+  bool quiet = false;
+  bool verbose = false;
+  std::string language;
+  CLI::Option *quietOption = app.add_flag("-q,--quiet", quiet, "Print only errors and the closing line");
+  CLI::Option *verboseOption =
+      app.add_flag("-v,--verbose", verbose, "Print every status line with its time and progress value");
+  quietOption->excludes(verboseOption);
+  app.add_option("--lang", language,
+                 "Language of the messages: zh or en (default: by LC_ALL, LC_MESSAGES, LANG)")
+      ->check(CLI::IsMember({"zh", "en"}));
+
   CliOptions options;
-  if (args.empty()) return fail("no command given");
-  const std::string &command = args[0];
-  if (command == "-h" || command == "--help" || command == "help") {
-    options.command = Command::kHelp;
-    return options;
+  std::string link;
+  std::string port;
+  CLI::App *upgrade = app.add_subcommand("upgrade", "Upgrade the printer's firmware with IMAGE (a .upd file)");
+  upgrade->add_option("--link", link, "The link to the printer")
+      ->required()
+      ->check(CLI::IsMember({"usb", "serial", "lpt"}));
+  CLI::Option *portOption = upgrade->add_option(
+      "--port", port,
+      "Serial link only: COMn, n, or a device node such as /dev/ttyUSB0 (default: the first free COM port)");
+  upgrade->add_flag("--json", options.json, "One JSON object per line instead of text (docs/cli-json.md)");
+  upgrade->add_option("IMAGE", options.image, "The firmware image file")->required();
+  upgrade->footer(kExitStatusHelp);
+
+  CLI::App *ports = app.add_subcommand("ports", "List the COM ports present, free or busy, with their device nodes");
+  CLI::App *info = app.add_subcommand(
+      "info", "Show the image's size, version bytes, packet count and how long an upgrade takes on each link");
+  info->add_option("IMAGE", options.image, "The firmware image file")->required();
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+  ParsedCommandLine parsed;
+  parsed.jsonWanted = jsonWanted;
+  try {
+    app.parse(reversed);
+  } catch (const CLI::Error &error) {
+    std::ostringstream out, err;
+    const int status = app.exit(error, out, err);
+    if (status == 0) {
+      parsed.outcome = error.get_name() == "CallForVersion" ? ParsedCommandLine::Outcome::kVersion
+                                                             : ParsedCommandLine::Outcome::kHelp;
+      parsed.text = out.str();
+      return parsed;
+    }
+    return UsageError(error.what(), jsonWanted);
   }
-  if (command == "--version") {
-    options.command = Command::kVersion;
-    return options;
-  }
-  if (command == "upgrade") {
+
+  if (upgrade->parsed()) {
     options.command = Command::kUpgrade;
-  } else if (command == "ports") {
+    options.link = kLinks.at(link);
+    if (portOption->count() > 0) {
+      if (port.empty()) return UsageError("--port needs a value: COMn, n or a device node", jsonWanted);
+      if (options.link != Link::kSerial) {
+        return UsageError(std::string("--port is for the serial link only; the ") + LinkName(options.link) +
+                              " link finds its port itself",
+                          jsonWanted);
+      }
+      options.port = port;
+    }
+  } else if (ports->parsed()) {
     options.command = Command::kPorts;
-  } else if (command == "info") {
+  } else if (info->parsed()) {
     options.command = Command::kInfo;
-  } else {
-    return fail("unknown command '" + command + "'");
   }
-
-  bool linkGiven = false;
-  std::vector<std::string> operands;
-  for (size_t i = 1; i < args.size(); ++i) {
-    auto [name, inlineValue] = SplitOption(args[i]);
-    auto value = [&]() -> std::optional<std::string> {
-      if (inlineValue) return inlineValue;
-      if (i + 1 < args.size()) return args[++i];
-      return std::nullopt;
-    };
-    if (name == "-h" || name == "--help") {
-      options.command = Command::kHelp;
-      return options;
-    }
-    if (options.command == Command::kUpgrade && name == "--link") {
-      const auto text = value();
-      if (!text) return fail("--link needs a value: usb, serial or lpt");
-      const auto link = ParseLink(*text);
-      if (!link) return fail("unknown link '" + *text + "': use usb, serial or lpt");
-      options.link = *link;
-      linkGiven = true;
-    } else if (options.command == Command::kUpgrade && name == "--port") {
-      const auto text = value();
-      if (!text || text->empty()) return fail("--port needs a value: COMn, n or a device node");
-      options.port = *text;
-    } else if (options.command == Command::kUpgrade && name == "--json" && !inlineValue) {
-      options.json = true;
-    } else if (name == "--") {
-      operands.insert(operands.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-      break;
-    } else if (name.size() > 1 && name[0] == '-') {
-      return fail("unknown option '" + args[i] + "' for " + command);
-    } else {
-      operands.push_back(args[i]);
-    }
-  }
-
-  switch (options.command) {
-    case Command::kUpgrade:
-      if (!linkGiven) return fail("upgrade needs --link usb|serial|lpt");
-      if (options.port && options.link != Link::kSerial)
-        return fail(std::string("--port is for the serial link only; the ") + LinkName(options.link) +
-                    " link finds its port itself");
-      [[fallthrough]];
-    case Command::kInfo:
-      if (operands.empty()) return fail(command + " needs an IMAGE file");
-      if (operands.size() > 1) return fail("one IMAGE file only; unexpected '" + operands[1] + "'");
-      options.image = operands[0];
-      break;
-    case Command::kPorts:
-      if (!operands.empty()) return fail("ports takes no arguments; unexpected '" + operands[0] + "'");
-      break;
-    case Command::kHelp:
-    case Command::kVersion:
-      break;
-  }
-  return options;
+  options.verbosity = quiet ? Verbosity::kQuiet : verbose ? Verbosity::kVerbose : Verbosity::kNormal;
+  if (!language.empty()) options.language = LanguageNamed(language);
+  parsed.outcome = ParsedCommandLine::Outcome::kRun;
+  parsed.options = std::move(options);
+  return parsed;
 }
 
 }  // namespace velloran::cli

@@ -1,28 +1,41 @@
-// The command line of velloran-cli.
+// The command line of velloran-cli, parsed with CLI11.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "messages.h"
+
 namespace velloran::cli {
 
-enum class Command { kUpgrade, kPorts, kInfo, kHelp, kVersion };
+enum class Command { kUpgrade, kPorts, kInfo };
 enum class Link { kUsb, kSerial, kLpt };
+enum class Verbosity { kQuiet, kNormal, kVerbose };
 
 struct CliOptions {
-  Command command = Command::kHelp;
+  Command command = Command::kUpgrade;
   Link link = Link::kSerial;
   std::optional<std::string> port;  // --port as given (serial only)
   bool json = false;
   std::string image;
+  Verbosity verbosity = Verbosity::kNormal;
+  std::optional<Language> language;  // --lang; otherwise the locale's
 };
 
-// Parses the arguments after the program name; on a usage error returns
-// nullopt and says why in error.
-std::optional<CliOptions> ParseCliOptions(const std::vector<std::string> &args, std::string *error);
+struct ParsedCommandLine {
+  enum class Outcome { kRun, kHelp, kVersion, kUsageError };
+  Outcome outcome = Outcome::kUsageError;
+  CliOptions options;
+  std::string text;         // the help, the version line, or why the command line is wrong
+  bool jsonWanted = false;  // --json is among the arguments: errors go out as JSON too
+};
 
-const char *CliUsage();
+// Parses the arguments after the program name.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args);
+
+// "velloran-cli 4.0.0".
+std::string VersionLine();
 
 // Name of a link as the command line spells it.
 const char *LinkName(Link link);

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli_options.h"
+#include "console_reporter.h"
 
 namespace velloran::cli {
 
@@ -12,9 +13,18 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
+// Where the output goes: a terminal (how wide), or a file or pipe.
+struct OutputTerminal {
+  bool isTerminal = false;
+  int columns = 0;  // 0: unknown
+};
+
+// How the output looks: the options, the terminal and the environment
+// (the locale, NO_COLOR, TERM).
+OutputSettings SettingsFor(const CliOptions &options, const OutputTerminal &terminal);
+
 // Runs the procedure of the chosen link, printing what it reports.
-// barWanted: stdout is a terminal, so text output draws a progress bar.
-int RunUpgrade(const CliOptions &options, std::ostream &out, std::ostream &err, bool barWanted);
+int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter);
 
 // Lists the COM ports present, free and busy.
 int RunPorts(std::ostream &out);
@@ -23,6 +33,6 @@ int RunPorts(std::ostream &out);
 int RunInfo(const CliOptions &options, std::ostream &out, std::ostream &err);
 
 // Parses the arguments and runs the command.
-int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, bool outIsTerminal);
+int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, const OutputTerminal &terminal);
 
 }  // namespace velloran::cli

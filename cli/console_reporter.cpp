@@ -1,95 +1,292 @@
-// Printing status lines, message boxes and the result.
+// Printing what an upgrade reports: text lines, the bar, JSON events.
 #include "console_reporter.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <memory>
 
-#include "json_text.h"
+#include "exchange.h"
+#include "narrow_text.h"
 
 namespace velloran::cli {
 namespace {
 
-constexpr int kBarCells = 40;
-constexpr const char *kBandColours[3] = {"\x1b[34m", "\x1b[32m", "\x1b[31m"};  // blue, green, red
-constexpr char kResetColour[] = "\x1b[0m";
+constexpr auto kTickerPeriod = std::chrono::milliseconds(250);
+
+// The dialog's colour band of a progress code, or -1 for a code outside them.
+int BandOf(int code) {
+  if (code < 0 || code > 300) return -1;
+  return code <= 100 ? 0 : code <= 200 ? 1 : 2;
+}
+
+Message PhaseMessage(UpgradePhase phase) { return CliMessage(std::string("phase_") + PhaseName(phase)); }
+
+// The phase's name padded to the widest of them, so that the bar keeps its
+// place from phase to phase.
+std::string PaddedPhaseName(UpgradePhase phase, Language language) {
+  int widest = 0;
+  for (int p = static_cast<int>(UpgradePhase::kPrepare); p <= static_cast<int>(UpgradePhase::kFinish); ++p) {
+    const std::string name = PhaseMessage(static_cast<UpgradePhase>(p)).In(language);
+    widest = std::max(widest, DisplayWidth(platform::NarrowTextToUtf8(name)));
+  }
+  std::string name = PhaseMessage(phase).In(language);
+  name.append(static_cast<size_t>(widest - DisplayWidth(platform::NarrowTextToUtf8(name))), ' ');
+  return name;
+}
+
+Json Event(const char *name, UpgradePhase phase, const Message &message) {
+  Json event;
+  event["event"] = name;
+  event["phase"] = PhaseName(phase);
+  event["id"] = message.id;
+  event["text"] = JsonText(message.zh);
+  event["en"] = JsonText(message.en);
+  return event;
+}
 
 }  // namespace
 
-ConsoleReporter::ConsoleReporter(std::ostream &out, OutputStyle style)
-    : out_(out), style_(style), start_(std::chrono::steady_clock::now()) {}
+ConsoleReporter::ConsoleReporter(std::ostream &out, std::ostream &err, OutputSettings settings)
+    : out_(out), err_(err), settings_(settings), start_(std::chrono::steady_clock::now()) {}
 
-long long ConsoleReporter::ElapsedMs() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_)
-      .count();
+ConsoleReporter::~ConsoleReporter() { StopTicker(); }
+
+double ConsoleReporter::ElapsedMs() const {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
 }
 
-ConsoleReporter::BarState ConsoleReporter::BarFor(int code) {
-  if (code < 0 || code > 300) return {};
-  if (code <= 100) return {0, code};
-  if (code <= 200) return {1, code - 100};
-  return {2, code - 200};
+void ConsoleReporter::Emit(const Json &event) {
+  out_ << JsonLine(event) << "\n";
+  out_.flush();
 }
 
-std::string ConsoleReporter::DrawBar(const BarState &bar) {
-  const int filled = bar.band < 0 ? 0 : bar.position * kBarCells / 100;
-  std::string text = "[";
-  if (bar.band >= 0) text += kBandColours[bar.band];
-  for (int i = 0; i < filled; ++i) text += "#";
-  if (bar.band >= 0) text += kResetColour;
-  text.append(static_cast<size_t>(kBarCells - filled), '.');
-  char percent[16];
-  std::snprintf(percent, sizeof percent, "] %3d%%", bar.band < 0 ? 0 : bar.position);
-  return text + percent;
+void ConsoleReporter::AddProgress(Json &event, double elapsedMs) const {
+  event["elapsed_ms"] = static_cast<long long>(elapsedMs);
+  if (!port_.empty()) event["port"] = port_;
+  if (!progress_) return;
+  if (const auto baud = progress_->Baud()) event["baud"] = *baud;
+  if (progress_->InDataPhase()) {
+    event["packet"] = progress_->Packet();
+    event["bytes_sent"] = progress_->BytesSent();
+  }
+  event["packets"] = progress_->Packets();
+  event["bytes_total"] = progress_->BytesTotal();
+  if (!resultReported_) event["eta_ms"] = static_cast<long long>(progress_->RemainingMs(elapsedMs));
 }
 
 void ConsoleReporter::ClearBar() {
-  if (barShown_) out_ << "\r\x1b[K";
+  if (!barShown_) return;
+  out_ << "\r" << std::string(static_cast<size_t>(std::max(1, settings_.look.columns - 1)), ' ') << "\r";
   barShown_ = false;
 }
 
-void ConsoleReporter::RedrawBar() {
-  if (style_ != OutputStyle::kTextWithBar || bar_.band < 0) return;
-  out_ << DrawBar(bar_);
+void ConsoleReporter::DrawBar() {
+  if (!settings_.bar || !progress_ || resultReported_) return;
+  const double elapsed = ElapsedMs();
+  const Language language = settings_.language;
+  const std::string left =
+      CliMessage("time_left", {{"seconds", SecondsText(progress_->RemainingMs(elapsed))}}).In(language);
+  out_ << "\r"
+       << DrawProgressBar(PaddedPhaseName(phase_, language), progress_->Fraction(elapsed), band_, left,
+                          settings_.look);
+  out_.flush();
   barShown_ = true;
+}
+
+void ConsoleReporter::PrintLine(const std::string &line) {
+  ClearBar();
+  out_ << line << "\n";
+  DrawBar();
+  out_.flush();
+}
+
+void ConsoleReporter::StartTicker() {
+  if (!settings_.bar || ticker_.joinable()) return;
+  // The time left goes down during the long pauses too.
+  ticker_ = std::thread([this] {
+    std::unique_lock lock(mutex_);
+    while (!tickerWake_.wait_for(lock, kTickerPeriod, [this] { return tickerStop_; })) DrawBar();
+  });
+}
+
+void ConsoleReporter::StopTicker() {
+  {
+    std::lock_guard lock(mutex_);
+    tickerStop_ = true;
+  }
+  tickerWake_.notify_all();
+  if (ticker_.joinable()) ticker_.join();
+}
+
+void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std::optional<ImageFacts> &image) {
+  std::lock_guard lock(mutex_);
+  begun_ = true;
+  link_ = link;
+  port_ = port;
+  progress_ = std::make_unique<UpgradeProgress>(link, image ? image->size : 0);
+  if (!image) return;
+  const ExpectedDuration duration = ExpectedUpgradeDuration(link, image->size);
+  const Message summary = CliMessage("image_summary", {{"path", image->path},
+                                                       {"size", std::to_string(image->size)},
+                                                       {"version", image->VersionText()},
+                                                       {"packets", std::to_string(image->packets)},
+                                                       {"packet_size", std::to_string(image->packetSize)}});
+  Message expected;
+  switch (link) {
+    case Link::kUsb:
+      expected = CliMessage("expected_duration", {{"seconds", SecondsText(duration.lowMs)}});
+      break;
+    case Link::kSerial:
+      expected = CliMessage("expected_duration_serial",
+                            {{"low", SecondsText(duration.lowMs)}, {"high", SecondsText(duration.highMs)}});
+      break;
+    case Link::kLpt:
+      expected = CliMessage("expected_duration_lpt", {{"seconds", SecondsText(duration.lowMs)}});
+      break;
+  }
+  if (settings_.json) {
+    Json event = Event("summary", UpgradePhase::kPrepare, summary);
+    event["link"] = LinkName(link);
+    event["image"] = JsonText(image->path);
+    event["size"] = image->size;
+    event["version"] = image->VersionText();
+    event["packet_size"] = image->packetSize;
+    event["expected_ms"] = static_cast<long long>(duration.lowMs);
+    event["expected_max_ms"] = static_cast<long long>(duration.highMs);
+    AddProgress(event, ElapsedMs());
+    Emit(event);
+    return;
+  }
+  if (settings_.verbosity == Verbosity::kQuiet) return;
+  PrintLine(summary.In(settings_.language));
+  PrintLine(expected.In(settings_.language));
 }
 
 void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
   const std::unique_ptr<std::string> line(text);  // ownership passes to the window
-  const long long ms = ElapsedMs();
-  if (style_ == OutputStyle::kJson) {
-    out_ << "{\"event\":\"status\",\"text\":" << JsonString(*line) << ",\"code\":" << code
-         << ",\"ms\":" << ms << "}\n";
-    out_.flush();
+  std::lock_guard lock(mutex_);
+  const double elapsed = ElapsedMs();
+  if (!progress_) progress_ = std::make_unique<UpgradeProgress>(link_, 0);
+  const StatusMeaning meaning = MeaningOfStatusText(*line);
+  const UpgradePhase previous = phase_;
+  // The boot reply has just set the packet size that the data frames use.
+  if (meaning.id == "boot_entered") progress_->SetPacketSize(g_nPacketSize);
+  const UpgradePhase phase = progress_->OnStatus(meaning, elapsed);
+  phase_ = progress_->Phase();
+  const Message message{meaning.id, *line, meaning.english};
+  if (meaning.kind == StatusKind::kFailure && !firstFailure_) firstFailure_ = message;
+  const int band = BandOf(code);
+  if (band >= 0) band_ = band;
+
+  if (settings_.json) {
+    Json event = Event("status", phase, message);
+    event["code"] = code;
+    AddProgress(event, elapsed);
+    Emit(event);
     return;
   }
-  const BarState next = BarFor(code);
-  if (next.band >= 0) bar_ = next;
-  ClearBar();
-  char prefix[48];
-  std::snprintf(prefix, sizeof prefix, "%7.1f s  %3d  ", static_cast<double>(ms) / 1000.0, code);
-  out_ << prefix << *line << "\n";
-  RedrawBar();
-  out_.flush();
+  StartTicker();
+  const Language language = settings_.language;
+  if (settings_.verbosity == Verbosity::kVerbose) {
+    char prefix[48];
+    std::snprintf(prefix, sizeof prefix, "%7.1f s  %3d  ", elapsed / 1000.0, code);
+    PrintLine(prefix + message.In(language));
+  } else if (meaning.kind == StatusKind::kFailure) {
+    PrintLine(message.In(language));
+  } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && phase != previous) {
+    // Without a bar, the start of each phase is the progress shown.
+    PrintLine(PhaseMessage(phase).In(language) + "...");
+  } else {
+    DrawBar();
+  }
 }
 
 void ConsoleReporter::ShowMessageBox(const std::string &text) {
-  if (style_ == OutputStyle::kJson) {
-    out_ << "{\"event\":\"message\",\"text\":" << JsonString(text) << "}\n";
-  } else {
-    ClearBar();
-    out_ << ">>> " << text << "\n";
-    RedrawBar();
+  std::lock_guard lock(mutex_);
+  const StatusMeaning meaning = MeaningOfStatusText(text);
+  // A message box speaks English already; in Chinese it stays as it is.
+  const Message message{meaning.id, text, meaning.english};
+  if (meaning.kind == StatusKind::kFailure && !firstFailure_) firstFailure_ = message;
+  if (settings_.json) {
+    Json event = Event("message", phase_, message);
+    AddProgress(event, ElapsedMs());
+    Emit(event);
+    return;
   }
-  out_.flush();
+  if (settings_.verbosity != Verbosity::kQuiet || meaning.kind == StatusKind::kFailure) {
+    PrintLine(">>> " + message.In(settings_.language));
+  }
 }
 
-void ConsoleReporter::ReportResult(bool ok) {
-  if (style_ == OutputStyle::kJson) {
-    out_ << "{\"event\":\"result\",\"ok\":" << (ok ? "true" : "false") << "}\n";
-  } else {
-    ClearBar();
-    out_ << (ok ? "Upgrade completed." : "Upgrade failed.") << "\n";
+void ConsoleReporter::ReportNote(const Message &message) {
+  std::lock_guard lock(mutex_);
+  if (settings_.json) {
+    Json event = Event("note", phase_, message);
+    AddProgress(event, ElapsedMs());
+    Emit(event);
+  } else if (settings_.verbosity != Verbosity::kQuiet) {
+    PrintLine(message.In(settings_.language));
   }
+}
+
+void ConsoleReporter::ReportError(const Message &message) {
+  std::lock_guard lock(mutex_);
+  if (!firstFailure_) firstFailure_ = message;
+  if (settings_.json) {
+    Json event = Event("error", phase_, message);
+    AddProgress(event, ElapsedMs());
+    Emit(event);
+    return;
+  }
+  ClearBar();
+  out_.flush();
+  err_ << "velloran-cli: " << message.In(settings_.language) << "\n";
+  err_.flush();
+  DrawBar();
+}
+
+void ConsoleReporter::ReportResult(bool ok, std::string_view reasonId) {
+  StopTicker();
+  std::lock_guard lock(mutex_);
+  if (resultReported_.exchange(true)) return;
+  const double elapsed = ElapsedMs();
+  const uint64_t sent = progress_ ? progress_->BytesSent() : 0;
+  const uint64_t total = progress_ ? progress_->BytesTotal() : 0;
+  Message reason = reasonId.empty() ? firstFailure_.value_or(CliMessage("upgrade_failed_unreported"))
+                                    : (firstFailure_ && firstFailure_->id == reasonId ? *firstFailure_
+                                                                                    : CliMessage(reasonId));
+  const Language language = settings_.language;
+  Message closing;
+  if (ok) {
+    closing = CliMessage(link_ == Link::kLpt ? "lpt_frames_written" : "upgrade_completed",
+                         {{"bytes", std::to_string(sent)}, {"seconds", SecondsText(elapsed)}});
+  } else if (!begun_) {
+    closing = reason;
+  } else {
+    // The reason goes into each language's line in that language.
+    const auto failed = [&](const std::string &why) {
+      if (phase_ == UpgradePhase::kPrepare) return CliMessage("upgrade_failed_before_start", {{"reason", why}});
+      return CliMessage("upgrade_failed", {{"seconds", SecondsText(elapsed)},
+                                           {"reason", why},
+                                           {"sent", std::to_string(sent)},
+                                           {"total", std::to_string(total)}});
+    };
+    closing = failed(reason.zh);
+    closing.en = failed(reason.en).en;
+  }
+  if (settings_.json) {
+    Json event = Event("result", phase_, closing);
+    event["ok"] = ok;
+    event["reason"] = ok ? Json(nullptr) : Json(reason.id);
+    AddProgress(event, elapsed);
+    event["bytes_sent"] = sent;
+    event["bytes_total"] = total;
+    event["duration_ms"] = static_cast<long long>(elapsed);
+    Emit(event);
+    return;
+  }
+  ClearBar();
+  // An error before the upgrade began has been said already.
+  if (begun_) out_ << closing.In(language) << "\n";
   out_.flush();
 }
 

@@ -1,47 +1,99 @@
-// The command-line tool as the procedures' main window: each status line and
-// message box is printed as it comes, as text (with a progress bar on a
-// terminal) or as one JSON object per line.
+// The command-line tool as the procedures' main window: what they report is
+// printed as it comes, as text in the reader's language (with one progress
+// bar on a terminal) or as one JSON object per line (docs/cli-json.md).
+//
+// Besides the procedures' lines, the tool reports through it what it finds
+// itself: the image summary, notes and errors, and at the end the result.
+// ReportResult ends the output; only its first call counts, so whoever
+// stops an upgrade (an interruption, say) may call it with its own reason
+// before the normal end does.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <thread>
 
+#include "cli_options.h"
+#include "image_facts.h"
+#include "json_output.h"
+#include "messages.h"
+#include "progress_bar.h"
+#include "status_meaning.h"
 #include "status_report.h"
+#include "upgrade_progress.h"
 
 namespace velloran::cli {
 
-enum class OutputStyle { kText, kTextWithBar, kJson };
+struct OutputSettings {
+  bool json = false;
+  bool bar = false;  // draw the progress bar (the output is a terminal)
+  BarLook look;
+  Language language = Language::kEnglish;
+  Verbosity verbosity = Verbosity::kNormal;
+};
 
 class ConsoleReporter : public UpgradeWindow {
  public:
-  ConsoleReporter(std::ostream &out, OutputStyle style);
+  ConsoleReporter(std::ostream &out, std::ostream &err, OutputSettings settings);
+  ~ConsoleReporter() override;
+
+  // The upgrade about to start: the link, its port ("" where none is chosen)
+  // and the image's facts (nullopt when it cannot be loaded: the procedure
+  // reports why). Prints the summary before the first frame.
+  void BeginUpgrade(Link link, const std::string &port, const std::optional<ImageFacts> &image);
 
   void OnUpgradeStatus(std::string *text, int code) override;
   void ShowMessageBox(const std::string &text) override;
-  // The final line: whether the upgrade completed.
-  void ReportResult(bool ok);
 
-  // The bar for a progress code: its colour band (0 blue, 1 green, 2 red)
-  // and position 0 … 100; band -1 leaves the bar as it was.
-  struct BarState {
-    int band = -1;
-    int position = 0;
-  };
-  static BarState BarFor(int code);
-  // The bar drawn 40 cells wide.
-  static std::string DrawBar(const BarState &bar);
+  // A line of information (not in quiet mode).
+  void ReportNote(const Message &message);
+  // An error found by the tool itself (a bad command line, a port that
+  // cannot be used, an interruption).
+  void ReportError(const Message &message);
+  // The end: whether the upgrade completed and, on failure, the reason's id
+  // (empty: the first failure reported). Only the first call counts.
+  void ReportResult(bool ok, std::string_view reasonId = {});
+
+  // The phase the upgrade is in (kPrepare until the first status line);
+  // safe from any thread.
+  UpgradePhase Phase() const { return phase_.load(); }
+  bool ResultReported() const { return resultReported_.load(); }
 
  private:
-  long long ElapsedMs() const;
+  double ElapsedMs() const;
+  void PrintLine(const std::string &line);  // above the bar
+  void DrawBar();                           // with the mutex held
   void ClearBar();
-  void RedrawBar();
+  void StartTicker();
+  void StopTicker();
+  // The progress members of a JSON event, where they apply.
+  void AddProgress(Json &event, double elapsedMs) const;
+  void Emit(const Json &event);
 
   std::ostream &out_;
-  const OutputStyle style_;
+  std::ostream &err_;
+  const OutputSettings settings_;
   const std::chrono::steady_clock::time_point start_;
-  BarState bar_;
+  std::mutex mutex_;
+  std::unique_ptr<UpgradeProgress> progress_;
+  Link link_ = Link::kUsb;
+  std::string port_;
+  bool begun_ = false;
+  int band_ = -1;
   bool barShown_ = false;
+  std::optional<Message> firstFailure_;  // the reason of a failed upgrade
+  std::atomic<UpgradePhase> phase_{UpgradePhase::kPrepare};
+  std::atomic<bool> resultReported_{false};
+  std::thread ticker_;
+  std::condition_variable tickerWake_;
+  bool tickerStop_ = false;
 };
 
 }  // namespace velloran::cli

@@ -6,6 +6,7 @@
 #include "terminal.h"
 
 int main(int argc, char **argv) {
-  return velloran::cli::RunCli(argc, argv, std::cout, std::cerr,
-                               velloran::platform::StreamIsTerminal(stdout));
+  const velloran::cli::OutputTerminal terminal{velloran::platform::StreamIsTerminal(stdout),
+                                               velloran::platform::TerminalColumns(stdout)};
+  return velloran::cli::RunCli(argc, argv, std::cout, std::cerr, terminal);
 }

@@ -67,26 +67,17 @@ std::vector<UsbPrinterPort> ListUsbPrinters() {
   return printers;
 }
 
-std::string BusyAdvice(const std::string &name, const std::string &node, const char *group) {
+Message BusyAdvice(const std::string &name, const std::string &node, const char *group) {
   const std::string where = node.empty() ? name : name + " (" + node + ")";
   const std::string lookAt = node.empty() ? "the device" : node;
   std::string owner = platform::DeviceNodeGroup(node);
   if (owner == "root") {
     // A node left to root (no device manager set its group): joining root's
     // group is no fix.
-    return where + " cannot be opened: another program holds it, or you may not open it.\n"
-           "  Its node belongs to the group 'root' (check with: ls -l " + lookAt + "), so only\n"
-           "  root may open it: run the tool as root, or have the device manager give such\n"
-           "  nodes to the group '" + group + "' and run\n"
-           "    sudo usermod -aG " + group + " $USER\n"
-           "  and log in again.";
+    return CliMessage("port_busy_root", {{"where", where}, {"node", lookAt}, {"group", group}});
   }
   if (owner.empty()) owner = group;  // the group that usually owns such nodes
-  return where + " cannot be opened: another program holds it, or you may not open it.\n"
-         "  If no other program uses it, give yourself the right to open it: its node\n"
-         "  belongs to the group '" + owner + "' (check with: ls -l " + lookAt + "), so run\n"
-         "    sudo usermod -aG " + owner + " $USER\n"
-         "  and log in again.";
+  return CliMessage("port_busy", {{"where", where}, {"node", lookAt}, {"group", owner}});
 }
 
 }  // namespace velloran::cli

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "messages.h"
+
 namespace velloran::cli {
 
 enum class PortState { kAbsent, kFree, kBusy };
@@ -42,6 +44,6 @@ std::vector<UsbPrinterPort> ListUsbPrinters();
 // The advice for a device that could not be opened: who may hold it and how
 // to get the permission: join the group that owns its node, or `group`, the
 // one that usually owns such nodes, when the node's group cannot be told.
-std::string BusyAdvice(const std::string &name, const std::string &node, const char *group);
+Message BusyAdvice(const std::string &name, const std::string &node, const char *group);
 
 }  // namespace velloran::cli

@@ -1,26 +1,52 @@
 // Dispatch of velloran-cli's commands.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "commands.h"
-#include "velloran_version.h"
 
 namespace velloran::cli {
+namespace {
 
-int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, bool outIsTerminal) {
+constexpr int kDefaultColumns = 80;
+
+}  // namespace
+
+OutputSettings SettingsFor(const CliOptions &options, const OutputTerminal &terminal) {
+  OutputSettings settings;
+  settings.json = options.json;
+  settings.verbosity = options.verbosity;
+  settings.language = options.language.value_or(LanguageFromEnvironment());
+  settings.bar = terminal.isTerminal && !options.json && options.verbosity != Verbosity::kQuiet;
+  settings.look.columns = terminal.columns > 0 ? terminal.columns : kDefaultColumns;
+  settings.look.colour = ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
+  return settings;
+}
+
+int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, const OutputTerminal &terminal) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  std::string error;
-  const auto options = ParseCliOptions(args, &error);
-  if (!options) {
-    err << "velloran-cli: " << error << "\n" << CliUsage();
-    return kExitUsage;
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  switch (parsed.outcome) {
+    case ParsedCommandLine::Outcome::kHelp:
+    case ParsedCommandLine::Outcome::kVersion: out << parsed.text; return kExitOk;
+    case ParsedCommandLine::Outcome::kUsageError: {
+      CliOptions options;
+      options.json = parsed.jsonWanted;
+      ConsoleReporter reporter(out, err, SettingsFor(options, {}));
+      reporter.ReportError(CliMessage("bad_usage", {{"detail", parsed.text}}));
+      reporter.ReportResult(false, "bad_usage");
+      return kExitUsage;
+    }
+    case ParsedCommandLine::Outcome::kRun: break;
   }
-  switch (options->command) {
-    case Command::kHelp: out << CliUsage(); return kExitOk;
-    case Command::kVersion: out << "velloran-cli " << kVersion << "\n"; return kExitOk;
+  const CliOptions &options = parsed.options;
+  switch (options.command) {
     case Command::kPorts: return RunPorts(out);
-    case Command::kInfo: return RunInfo(*options, out, err);
-    case Command::kUpgrade: return RunUpgrade(*options, out, err, outIsTerminal);
+    case Command::kInfo: return RunInfo(options, out, err);
+    case Command::kUpgrade: {
+      ConsoleReporter reporter(out, err, SettingsFor(options, terminal));
+      return RunUpgrade(options, reporter);
+    }
   }
   return kExitUsage;
 }

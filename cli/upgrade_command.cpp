@@ -1,5 +1,5 @@
-// velloran-cli upgrade: checks that the port can be opened, then runs the
-// link's procedure with the tool as its main window.
+// velloran-cli upgrade: announces the image, checks that the port can be
+// opened, then runs the link's procedure with the tool as its main window.
 #include <filesystem>
 #include <string>
 
@@ -17,81 +17,96 @@ namespace {
 
 // The serial procedure reports a port it cannot open only as "no printer
 // found" after trying every rate; say what is wrong before it starts.
-bool CheckSerialPort(unsigned number, std::ostream &err) {
+bool CheckSerialPort(unsigned number, ConsoleReporter &reporter) {
   const std::string name = "COM" + std::to_string(number);
   const std::string node = platform::ComPortNode(number);
   switch (ProbeComPort(number)) {
     case PortState::kFree: return true;
-    case PortState::kBusy: err << "velloran-cli: " << BusyAdvice(name, node, "dialout") << "\n"; break;
+    case PortState::kBusy: reporter.ReportError(BusyAdvice(name, node, "dialout")); break;
     case PortState::kAbsent:
-      // A node can be there without a port behind it: the 8250 driver makes
-      // ttyS0-ttyS3 whether or not a UART answers.
-      err << "velloran-cli: " << name << " does not exist"
-          << (node.empty()                    ? std::string(" (it has no device node)")
-              : std::filesystem::exists(node) ? " (" + node + " has no port behind it)"
-                                              : " (no device node " + node + ")")
-          << "; see velloran-cli ports\n";
+      reporter.ReportError(CliMessage("port_missing", {{"port", name}, {"node", node.empty() ? "-" : node}}));
+#include <filesystem>
       break;
   }
   return false;
 }
 
-bool CheckParallelPort(std::ostream &err) {
+bool CheckParallelPort(ConsoleReporter &reporter) {
   const std::string node = platform::DeviceNodeForName("LPT1");
   switch (ProbeDevice("LPT1")) {
     case PortState::kFree: return true;
-    case PortState::kBusy: err << "velloran-cli: " << BusyAdvice("LPT1", node, "lp") << "\n"; break;
+    case PortState::kBusy: reporter.ReportError(BusyAdvice("LPT1", node, "lp")); break;
     case PortState::kAbsent:
-      err << "velloran-cli: there is no parallel port LPT1" << (node.empty() ? "" : " (" + node + ")") << "\n";
+      reporter.ReportError(CliMessage("lpt_missing", {{"node_note", node.empty() ? "" : " (" + node + ")"}}));
       break;
   }
   return false;
 }
 
-bool CheckUsbPrinter(std::ostream &err) {
+bool CheckUsbPrinter(ConsoleReporter &reporter) {
   HANDLE port = OpenUsb();
   if (port != INVALID_HANDLE_VALUE) {
     CloseUsb(port);
     return true;
   }
-  err << "velloran-cli: no USB printer could be opened. Either none of a supported maker is\n"
-         "  attached and switched on, or another program holds it, or you may not open its\n"
-         "  node /dev/usb/lpN: such nodes belong to the group 'lp', so run\n"
-         "    sudo usermod -aG lp $USER\n"
-         "  and log in again.\n";
+  reporter.ReportError(CliMessage("usb_unavailable"));
   return false;
+}
+
+// The image's facts for the summary; nullopt when it cannot be loaded (the
+// procedure then says why, before it touches the printer).
+std::optional<ImageFacts> ImageFactsFor(const std::string &path) {
+  const ImageLoadResult loaded = LoadImageFile(path);
+  if (!loaded.ok()) return std::nullopt;
+  return FactsOf(path, loaded.image);
+}
+
+// Ends the output with the error just reported as the reason.
+int Fail(ConsoleReporter &reporter, int status) {
+  reporter.ReportResult(false);
+  return status;
 }
 
 }  // namespace
 
-int RunUpgrade(const CliOptions &options, std::ostream &out, std::ostream &err, bool barWanted) {
+int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   unsigned (*procedure)(void *) = nullptr;
+  std::string port;
   switch (options.link) {
-    case Link::kUsb:
-      if (!CheckUsbPrinter(err)) return kExitFailed;
-      procedure = UsbUpgradeProc;
-      break;
+    case Link::kUsb: procedure = UsbUpgradeProc; break;
     case Link::kSerial: {
-      const PortChoice port = ChooseComPort(options.port);
-      if (port.number == 0) {
-        err << "velloran-cli: " << port.error << "\n";
-        return kExitUsage;
+      const PortChoice choice = ChooseComPort(options.port);
+      if (choice.number == 0) {
+        reporter.ReportError(CliMessage("bad_port", {{"detail", choice.error}}));
+        return Fail(reporter, kExitUsage);
       }
-      if (!CheckSerialPort(port.number, err)) return kExitFailed;
-      g_nComPort = static_cast<int>(port.number);
+      port = "COM" + std::to_string(choice.number);
+      g_nComPort = static_cast<int>(choice.number);
       g_nBaudRate = 4800;  // replaced by the rate the procedure detects
       procedure = ComUpgradeProc;
       break;
     }
     case Link::kLpt:
-      if (!CheckParallelPort(err)) return kExitFailed;
+      port = "LPT1";
       procedure = LptUpgradeProc;
+      break;
+  }
+  // The summary comes first, so that a wrong file is seen before the
+  // printer is touched.
+  reporter.BeginUpgrade(options.link, port, ImageFactsFor(options.image));
+  switch (options.link) {
+    case Link::kUsb:
+      if (!CheckUsbPrinter(reporter)) return Fail(reporter, kExitFailed);
+      break;
+    case Link::kSerial:
+      if (!CheckSerialPort(static_cast<unsigned>(g_nComPort.load()), reporter)) return Fail(reporter, kExitFailed);
+      break;
+    case Link::kLpt:
+      if (!CheckParallelPort(reporter)) return Fail(reporter, kExitFailed);
       break;
   }
   g_strImagePath.Set(options.image);
 
-  ConsoleReporter reporter(out, options.json ? OutputStyle::kJson
-                                             : (barWanted ? OutputStyle::kTextWithBar : OutputStyle::kText));
   SetUpgradeWindow(&reporter);
   const bool completed = procedure(nullptr) == kUpgradeCompleted;
   SetUpgradeWindow(nullptr);

@@ -4,6 +4,7 @@
 
 #include "crc16.h"
 #include "exchange.h"
+#include "upgrade_texts.h"
 
 namespace velloran {
 
@@ -50,10 +51,10 @@ void SetDataFrameHead() {
 
 const char *PacketSizeRefusal(uint32_t packetSize) {
   if (packetSize == 0) {
-    return "分组大小为0，无法发送数据！终止！";
+    return velloran::text::kPacketSizeZero;
   }
   if (packetSize > kMaxPacketSize) {
-    return "分组大小超过512字节，无法发送数据！终止！";
+    return velloran::text::kPacketSizeTooLarge;
   }
   return nullptr;
 }

@@ -9,6 +9,7 @@
 #include "exchange.h"
 #include "frame.h"
 #include "regular_file.h"
+#include "upgrade_texts.h"
 
 namespace {
 
@@ -21,16 +22,16 @@ struct LoadFailure {
   const char *line;
   const char *cause;
 };
-constexpr LoadFailure kMissing = {"固件文件不存在！退出！", "no such file"};
-constexpr LoadFailure kUnreadable = {"固件文件无法打开！退出！", "cannot be opened for reading"};
-constexpr LoadFailure kNotRegular = {"固件文件无法打开！退出！", "not a regular file"};
-constexpr LoadFailure kEmpty = {"固件文件为空！退出！", "the file is empty"};
-constexpr LoadFailure kTooShort = {"固件文件不足8字节，缺少文件头！退出！",
+constexpr LoadFailure kMissing = {velloran::text::kImageMissing, "no such file"};
+constexpr LoadFailure kUnreadable = {velloran::text::kImageUnreadable, "cannot be opened for reading"};
+constexpr LoadFailure kNotRegular = {velloran::text::kImageUnreadable, "not a regular file"};
+constexpr LoadFailure kEmpty = {velloran::text::kImageEmpty, "the file is empty"};
+constexpr LoadFailure kTooShort = {velloran::text::kImageTooShort,
                                    "shorter than the 8-byte header"};
-constexpr LoadFailure kShortRead = {"固件文件读取不完整！退出！", "fewer bytes read than its size"};
-constexpr LoadFailure kChanged = {"固件文件读取不完整！退出！", "the file changed while being read"};
-constexpr LoadFailure kTooLarge = {"固件文件过大！退出！", "larger than 4 GiB"};
-constexpr LoadFailure kNoMemory = {"内存不足，无法载入固件文件！退出！", "not enough memory"};
+constexpr LoadFailure kShortRead = {velloran::text::kImageShortRead, "fewer bytes read than its size"};
+constexpr LoadFailure kChanged = {velloran::text::kImageShortRead, "the file changed while being read"};
+constexpr LoadFailure kTooLarge = {velloran::text::kImageTooLarge, "larger than 4 GiB"};
+constexpr LoadFailure kNoMemory = {velloran::text::kImageNoMemory, "not enough memory"};
 
 // Closes the file on every way out.
 struct FileCloser {

@@ -5,7 +5,9 @@
 # judging with its status lines, the packet phase, the prescribed timing.
 add_library(velloran_upgrade_steps STATIC
   ${CMAKE_CURRENT_LIST_DIR}/app_values.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/status_meaning.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/upgrade_schedule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_steps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_timing.cpp)
 target_include_directories(velloran_upgrade_steps PUBLIC ${CMAKE_CURRENT_LIST_DIR})

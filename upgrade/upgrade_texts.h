@@ -48,6 +48,19 @@ inline constexpr char kLptEraseDone[] = "擦除成功!";
 inline constexpr char kLptSendFailed[] = "发送失败！终止！";
 inline constexpr char kLptUpgradeFailed[] = "升级失败！！！";
 
+// The image file, when it cannot be loaded (before the printer is touched).
+inline constexpr char kImageMissing[] = "固件文件不存在！退出！";
+inline constexpr char kImageUnreadable[] = "固件文件无法打开！退出！";
+inline constexpr char kImageEmpty[] = "固件文件为空！退出！";
+inline constexpr char kImageTooShort[] = "固件文件不足8字节，缺少文件头！退出！";
+inline constexpr char kImageShortRead[] = "固件文件读取不完整！退出！";
+inline constexpr char kImageTooLarge[] = "固件文件过大！退出！";
+inline constexpr char kImageNoMemory[] = "内存不足，无法载入固件文件！退出！";
+
+// A packet size announced by the boot reply that no data frame can carry.
+inline constexpr char kPacketSizeZero[] = "分组大小为0，无法发送数据！终止！";
+inline constexpr char kPacketSizeTooLarge[] = "分组大小超过512字节，无法发送数据！终止！";
+
 // Message boxes.
 inline constexpr char kBoxOpenUsbFailed[] = "Open USB Failed！";
 inline constexpr char kBoxCloseUsbFailed[] = "Close USB Failed！";

@@ -1,5 +1,5 @@
-// velloran-cli's parts: the command line, the port argument, JSON strings and
-// the printed lines.
+// velloran-cli's command line, the port argument, JSON lines and the printed
+// lines.
 #include <gtest/gtest.h>
 
 #include <grp.h>
@@ -9,77 +9,148 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "console_reporter.h"
-#include "json_text.h"
+#include "json_output.h"
 #include "port_choice.h"
 #include "port_probe.h"
 
 namespace velloran::cli {
 namespace {
 
-std::optional<CliOptions> Parse(std::vector<std::string> args, std::string *error = nullptr) {
-  std::string ignored;
-  return ParseCliOptions(args, error ? error : &ignored);
+using Outcome = ParsedCommandLine::Outcome;
+
+CliOptions Options(std::vector<std::string> args) {
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  EXPECT_EQ(parsed.outcome, Outcome::kRun) << testing::PrintToString(args) << ": " << parsed.text;
+  return parsed.options;
 }
 
-TEST(CliOptions, AcceptsTheThreeCommands) {
-  auto upgrade = Parse({"upgrade", "--link", "serial", "--port=COM3", "--json", "fw.upd"});
-  ASSERT_TRUE(upgrade);
-  EXPECT_EQ(upgrade->command, Command::kUpgrade);
-  EXPECT_EQ(upgrade->link, Link::kSerial);
-  EXPECT_EQ(upgrade->port, "COM3");
-  EXPECT_TRUE(upgrade->json);
-  EXPECT_EQ(upgrade->image, "fw.upd");
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
 
-  auto usb = Parse({"upgrade", "fw.upd", "--link=usb"});
-  ASSERT_TRUE(usb);
-  EXPECT_EQ(usb->link, Link::kUsb);
-  EXPECT_FALSE(usb->port);
-
-  EXPECT_EQ(Parse({"ports"})->command, Command::kPorts);
-  EXPECT_EQ(Parse({"info", "--", "-odd.upd"})->image, "-odd.upd");
-  EXPECT_EQ(Parse({"upgrade", "--help"})->command, Command::kHelp);
+CliRun RunArgs(std::vector<std::string> args) {
+  args.insert(args.begin(), "velloran-cli");
+  std::vector<char *> argv;
+  for (auto &arg : args) argv.push_back(arg.data());
+  std::ostringstream out, err;
+  const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
+  return {status, out.str(), err.str()};
 }
 
-TEST(CliOptions, RefusesBadUsageWithAReason) {
+TEST(CommandLine, UpgradeTakesItsOptionsInAnyOrder) {
+  CliOptions upgrade = Options({"upgrade", "--link", "serial", "--port=COM3", "--json", "fw.upd"});
+  EXPECT_EQ(upgrade.command, Command::kUpgrade);
+  EXPECT_EQ(upgrade.link, Link::kSerial);
+  EXPECT_EQ(upgrade.port, "COM3");
+  EXPECT_TRUE(upgrade.json);
+  EXPECT_EQ(upgrade.image, "fw.upd");
+  EXPECT_EQ(upgrade.verbosity, Verbosity::kNormal);
+  EXPECT_FALSE(upgrade.language);
+
+  CliOptions usb = Options({"upgrade", "fw.upd", "--link=usb"});
+  EXPECT_EQ(usb.link, Link::kUsb);
+  EXPECT_FALSE(usb.port);
+  EXPECT_FALSE(usb.json);
+  EXPECT_EQ(Options({"upgrade", "--link", "lpt", "--", "-odd.upd"}).image, "-odd.upd");
+}
+
+TEST(CommandLine, CommonOptionsGoBeforeOrAfterTheCommand) {
+  EXPECT_EQ(Options({"-q", "upgrade", "--link", "usb", "a.upd"}).verbosity, Verbosity::kQuiet);
+  EXPECT_EQ(Options({"upgrade", "--link", "usb", "a.upd", "-v"}).verbosity, Verbosity::kVerbose);
+  EXPECT_EQ(Options({"upgrade", "--link", "usb", "--verbose", "a.upd"}).verbosity, Verbosity::kVerbose);
+  EXPECT_EQ(Options({"--lang", "zh", "info", "a.upd"}).language, Language::kChinese);
+  EXPECT_EQ(Options({"info", "a.upd", "--lang=en"}).language, Language::kEnglish);
+  EXPECT_EQ(Options({"ports", "--quiet"}).command, Command::kPorts);
+  const CliOptions info = Options({"info", "a.upd"});
+  EXPECT_EQ(info.command, Command::kInfo);
+  EXPECT_EQ(info.image, "a.upd");
+}
+
+TEST(CommandLine, HelpAndVersion) {
+  ParsedCommandLine parsed = ParseCommandLine({"--version"});
+  EXPECT_EQ(parsed.outcome, Outcome::kVersion);
+  EXPECT_EQ(parsed.text, VersionLine() + "\n");
+  EXPECT_EQ(VersionLine(), std::string("velloran-cli ") + VELLORAN_RELEASE);
+
+  parsed = ParseCommandLine({"--help"});
+  EXPECT_EQ(parsed.outcome, Outcome::kHelp);
+  for (const char *word : {"upgrade", "ports", "info", "--lang", "-q,--quiet", "Exit status"}) {
+    EXPECT_NE(parsed.text.find(word), std::string::npos) << word;
+  }
+  // Each command has its own help.
+  parsed = ParseCommandLine({"upgrade", "--help"});
+  EXPECT_EQ(parsed.outcome, Outcome::kHelp);
+  EXPECT_NE(parsed.text.find("Usage: velloran-cli upgrade"), std::string::npos) << parsed.text;
+  EXPECT_NE(parsed.text.find("--link"), std::string::npos);
+  EXPECT_NE(parsed.text.find("--port"), std::string::npos);
+  parsed = ParseCommandLine({"info", "-h"});
+  EXPECT_NE(parsed.text.find("Usage: velloran-cli info"), std::string::npos) << parsed.text;
+  EXPECT_EQ(parsed.text.find("--link"), std::string::npos);
+
+  const CliRun run = RunArgs({"--version"});
+  EXPECT_EQ(run.status, kExitOk);
+  EXPECT_EQ(run.out, VersionLine() + "\n");
+}
+
+TEST(CommandLine, RefusesBadUsageWithAReason) {
   const std::vector<std::vector<std::string>> bad = {
       {},
       {"flash", "fw.upd"},
-      {"upgrade", "fw.upd"},                                // no link
-      {"upgrade", "--link", "wifi", "fw.upd"},              // unknown link
+      {"upgrade", "fw.upd"},                                     // no link
+      {"upgrade", "--link", "wifi", "fw.upd"},                   // unknown link
       {"upgrade", "--link", "usb", "--port", "COM1", "fw.upd"},  // port on usb
-      {"upgrade", "--link", "serial"},                      // no image
-      {"upgrade", "--link", "lpt", "a.upd", "b.upd"},       // two images
-      {"upgrade", "--link", "lpt", "--fast", "a.upd"},      // unknown option
-      {"upgrade", "--link"},                                // missing value
+      {"upgrade", "--link", "lpt", "--port", "COM1", "fw.upd"},  // port on lpt
+      {"upgrade", "--link", "serial", "--port=", "fw.upd"},      // empty port
+      {"upgrade", "--link", "serial"},                           // no image
+      {"upgrade", "--link", "lpt", "a.upd", "b.upd"},            // two images
+      {"upgrade", "--link", "lpt", "--fast", "a.upd"},           // unknown option
+      {"upgrade", "--link"},                                     // missing value
+      {"upgrade", "--link", "usb", "-q", "-v", "a.upd"},         // quiet and verbose
+      {"--lang", "fr", "info", "a.upd"},                         // unknown language
       {"ports", "extra"},
+      {"ports", "--json", "--link", "usb"},
       {"info"},
+      {"info", "--json", "a.upd"},
   };
   for (const auto &args : bad) {
-    std::string error;
-    EXPECT_FALSE(Parse(args, &error)) << testing::PrintToString(args);
-    EXPECT_FALSE(error.empty());
+    const ParsedCommandLine parsed = ParseCommandLine(args);
+    EXPECT_EQ(parsed.outcome, Outcome::kUsageError) << testing::PrintToString(args);
+    EXPECT_FALSE(parsed.text.empty()) << testing::PrintToString(args);
+    const CliRun run = RunArgs(args);
+    EXPECT_EQ(run.status, kExitUsage) << testing::PrintToString(args);
+    if (!parsed.jsonWanted) {
+      EXPECT_EQ(run.err.rfind("velloran-cli: ", 0), 0u) << run.err;
+      EXPECT_TRUE(run.out.empty()) << run.out;
+    }
   }
 }
 
-TEST(CliOptions, VersionNamesTheRelease) {
-  std::vector<std::string> args = {"velloran-cli", "--version"};
-  std::vector<char *> argv;
-  for (auto &arg : args) argv.push_back(arg.data());
-  std::ostringstream out, err;
-  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, false), kExitOk);
-  EXPECT_EQ(out.str(), std::string("velloran-cli ") + VELLORAN_RELEASE + "\n");
-  EXPECT_TRUE(err.str().empty());
-}
+TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhy) {
+  CliRun run = RunArgs({"--lang", "en", "upgrade", "--link", "usb", "--port", "3", "fw.upd"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.err.find("--port is for the serial link only"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("--help"), std::string::npos);
+  EXPECT_TRUE(run.out.empty());
 
-TEST(CliOptions, UsageErrorsExitWithTwo) {
-  std::vector<std::string> args = {"velloran-cli", "upgrade", "--link", "usb", "--port", "3", "fw.upd"};
-  std::vector<char *> argv;
-  for (auto &arg : args) argv.push_back(arg.data());
-  std::ostringstream out, err;
-  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, false), kExitUsage);
-  EXPECT_NE(err.str().find("--port is for the serial link only"), std::string::npos);
-  EXPECT_NE(err.str().find("usage:"), std::string::npos);
-  EXPECT_TRUE(out.str().empty());
+  // With --json the error is an event, and a result ends the stream.
+  run = RunArgs({"upgrade", "--json", "--link", "wifi", "fw.upd"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_TRUE(run.err.empty()) << run.err;
+  std::istringstream lines(run.out);
+  std::string error, result, extra;
+  std::getline(lines, error);
+  std::getline(lines, result);
+  EXPECT_FALSE(std::getline(lines, extra));
+  const Json errorEvent = Json::parse(error);
+  EXPECT_EQ(errorEvent["event"], "error");
+  EXPECT_EQ(errorEvent["id"], "bad_usage");
+  EXPECT_NE(errorEvent["en"].get<std::string>().find("wifi"), std::string::npos);
+  const Json resultEvent = Json::parse(result);
+  EXPECT_EQ(resultEvent["event"], "result");
+  EXPECT_EQ(resultEvent["ok"], false);
+  EXPECT_EQ(resultEvent["reason"], "bad_usage");
 }
 
 TEST(PortArgument, TakesNamesNumbersAndDeviceNodes) {
@@ -97,60 +168,104 @@ TEST(PortArgument, TakesNamesNumbersAndDeviceNodes) {
   }
 }
 
-TEST(JsonString, EscapesWhatJsonRequiresAndKeepsUtf8) {
-  EXPECT_EQ(JsonString("plain"), "\"plain\"");
-  EXPECT_EQ(JsonString("升级完成！！！"), "\"升级完成！！！\"");
-  EXPECT_EQ(JsonString("a\"b\\c\nd\r\te"), "\"a\\\"b\\\\c\\nd\\r\\te\"");
-  EXPECT_EQ(JsonString(std::string("\x01\x1f\x7f", 3)), "\"\\u0001\\u001f\\u007f\"");
-  EXPECT_EQ(JsonString(std::string("nul\0end", 7)), "\"nul\\u0000end\"");
-  EXPECT_EQ(JsonString("😀"), "\"😀\"");
-  // Broken UTF-8: a lone continuation byte, a cut sequence, an overlong
-  // form, a surrogate: each bad byte becomes U+FFFD.
-  EXPECT_EQ(JsonString("\x80"), "\"\xEF\xBF\xBD\"");
-  EXPECT_EQ(JsonString("\xE5\x8D"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
-  EXPECT_EQ(JsonString("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
-  EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+TEST(JsonLine, EscapesWhatJsonRequiresAndKeepsUtf8) {
+  const auto line = [](const std::string &text) { return JsonLine(JsonText(text)); };
+  EXPECT_EQ(line("plain"), "\"plain\"");
+  EXPECT_EQ(line("升级完成！！！"), "\"升级完成！！！\"");
+  EXPECT_EQ(line("a\"b\\c\nd\r\te"), "\"a\\\"b\\\\c\\nd\\r\\te\"");
+  EXPECT_EQ(line(std::string("\x01\x1f", 2)), "\"\\u0001\\u001f\"");
+  EXPECT_EQ(line(std::string("nul\0end", 7)), "\"nul\\u0000end\"");
+  EXPECT_EQ(line("😀"), "\"😀\"");
+  // Broken UTF-8 (a lone continuation byte, a cut sequence, an overlong
+  // form, a surrogate) becomes U+FFFD; what follows it is kept.
+  EXPECT_EQ(line("\x80"), "\"\xEF\xBF\xBD\"");
+  EXPECT_EQ(line("\xE5\x8D" "A"), "\"\xEF\xBF\xBD" "A\"");
+  EXPECT_EQ(line("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
+  EXPECT_EQ(line("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
+  EXPECT_NO_THROW(Json::parse(JsonLine(Json{{"text", JsonText("\xFF\xFE")}})));
 }
 
-TEST(ConsoleReporter, JsonOutputIsOneObjectPerLine) {
-  std::ostringstream out;
-  ConsoleReporter reporter(out, OutputStyle::kJson);
+std::vector<Json> JsonLines(const std::string &text) {
+  std::vector<Json> events;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) events.push_back(Json::parse(line));
+  return events;
+}
+
+TEST(ConsoleReporter, JsonEventsCarryIdEnglishAndTheExactText) {
+  std::ostringstream out, err;
+  OutputSettings settings;
+  settings.json = true;
+  settings.language = Language::kChinese;  // JSON is the same in every language
+  ConsoleReporter reporter(out, err, settings);
+  reporter.BeginUpgrade(Link::kSerial, "COM5", std::nullopt);
   reporter.OnUpgradeStatus(new std::string("测试波特率4800......"), 14);
+  reporter.OnUpgradeStatus(new std::string("版本不匹配！退出！"), 20);
   reporter.ShowMessageBox("Upgrade \"Complete\"！");
-  reporter.ReportResult(true);
-  std::istringstream lines(out.str());
-  std::string status, message, result, extra;
-  std::getline(lines, status);
-  std::getline(lines, message);
-  std::getline(lines, result);
-  EXPECT_FALSE(std::getline(lines, extra));
-  EXPECT_EQ(status.rfind("{\"event\":\"status\",\"text\":\"测试波特率4800......\",\"code\":14,\"ms\":", 0), 0u)
-      << status;
-  EXPECT_EQ(status.back(), '}');
-  EXPECT_EQ(message, "{\"event\":\"message\",\"text\":\"Upgrade \\\"Complete\\\"！\"}");
-  EXPECT_EQ(result, "{\"event\":\"result\",\"ok\":true}");
+  reporter.ReportResult(false);
+  reporter.ReportResult(true, "late");  // only the first result counts
+  const std::vector<Json> events = JsonLines(out.str());
+  ASSERT_EQ(events.size(), 4u) << out.str();
+  EXPECT_EQ(events[0]["event"], "status");
+  EXPECT_EQ(events[0]["text"], "测试波特率4800......");
+  EXPECT_EQ(events[0]["id"], "testing_baud");
+  EXPECT_EQ(events[0]["en"], "Trying 4800 baud...");
+  EXPECT_EQ(events[0]["phase"], "detect");
+  EXPECT_EQ(events[0]["code"], 14);
+  EXPECT_EQ(events[0]["baud"], 4800);
+  EXPECT_EQ(events[0]["port"], "COM5");
+  EXPECT_TRUE(events[0].contains("elapsed_ms"));
+  EXPECT_EQ(events[1]["id"], "version_mismatch");
+  EXPECT_EQ(events[1]["phase"], "version");
+  EXPECT_EQ(events[2]["event"], "message");
+  EXPECT_EQ(events[2]["text"], "Upgrade \"Complete\"！");
+  EXPECT_EQ(events[3]["event"], "result");
+  EXPECT_EQ(events[3]["ok"], false);
+  EXPECT_EQ(events[3]["reason"], "version_mismatch");
+  EXPECT_TRUE(err.str().empty());
 }
 
-TEST(ConsoleReporter, TextOutputDrawsABarOnlyOnATerminal) {
-  std::ostringstream plain, terminal;
-  ConsoleReporter plainReporter(plain, OutputStyle::kText);
-  ConsoleReporter terminalReporter(terminal, OutputStyle::kTextWithBar);
-  for (ConsoleReporter *reporter : {&plainReporter, &terminalReporter}) {
-    reporter->OnUpgradeStatus(new std::string("擦除成功！"), 300);
-    reporter->ReportResult(false);
+TEST(ConsoleReporter, TextSpeaksTheReadersLanguage) {
+  for (const Language language : {Language::kEnglish, Language::kChinese}) {
+    std::ostringstream out, err;
+    OutputSettings settings;
+    settings.language = language;
+    settings.verbosity = Verbosity::kVerbose;
+    ConsoleReporter reporter(out, err, settings);
+    reporter.BeginUpgrade(Link::kUsb, "", std::nullopt);
+    reporter.OnUpgradeStatus(new std::string("擦除成功！"), 300);
+    reporter.OnUpgradeStatus(new std::string("打印机未响应！终止！"), 0);
+    reporter.ReportResult(false);
+    const std::string text = out.str();
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    if (language == Language::kEnglish) {
+      EXPECT_NE(text.find("300  The flash is erased\n"), std::string::npos) << text;
+      EXPECT_NE(text.find("Upgrade failed after "), std::string::npos) << text;
+      EXPECT_NE(text.find("The printer did not answer; stopped; 0 of 0 bytes written"), std::string::npos) << text;
+      EXPECT_EQ(text.find("擦除"), std::string::npos) << text;
+    } else {
+      EXPECT_NE(text.find("300  擦除成功！\n"), std::string::npos) << text;
+      EXPECT_NE(text.find("升级失败"), std::string::npos) << text;
+      EXPECT_NE(text.find("打印机未响应！终止！"), std::string::npos) << text;
+    }
   }
-  EXPECT_NE(plain.str().find("300  擦除成功！\n"), std::string::npos);
-  EXPECT_EQ(plain.str().find('\x1b'), std::string::npos);
-  EXPECT_NE(plain.str().find("Upgrade failed."), std::string::npos);
-  EXPECT_NE(terminal.str().find("100%"), std::string::npos);
+}
 
-  // Bands: blue up to 100, green up to 200, red up to 300; others keep the bar.
-  EXPECT_EQ(ConsoleReporter::BarFor(100).band, 0);
-  EXPECT_EQ(ConsoleReporter::BarFor(101).band, 1);
-  EXPECT_EQ(ConsoleReporter::BarFor(101).position, 1);
-  EXPECT_EQ(ConsoleReporter::BarFor(250).position, 50);
-  EXPECT_EQ(ConsoleReporter::BarFor(301).band, -1);
-  EXPECT_EQ(ConsoleReporter::BarFor(-1).band, -1);
+TEST(ConsoleReporter, NormalOutputNamesThePhasesAndTheFailures) {
+  std::ostringstream out, err;
+  ConsoleReporter reporter(out, err, OutputSettings{});
+  reporter.BeginUpgrade(Link::kUsb, "", std::nullopt);
+  for (const char *line : {"准备切换至boot模式，请稍等！", "模式切换成功！打印机进入Boot模式！", "获取版本信息！",
+                           "版本不匹配！退出！"}) {
+    reporter.OnUpgradeStatus(new std::string(line), 0);
+  }
+  reporter.ReportResult(false);
+  EXPECT_EQ(out.str(),
+            "Switching to boot mode...\n"
+            "Checking the version...\n"
+            "The printer refuses the image's version; stopped\n" +
+                out.str().substr(out.str().find("Upgrade failed after")))
+      << out.str();
 }
 
 // A temporary file standing for a device node, given to a group.
@@ -177,7 +292,7 @@ TEST(BusyAdvice, NamesTheGroupThatOwnsTheNode) {
   ASSERT_TRUE(node.ok());
   // A parallel port whose node the system gave to dialout: joining lp would
   // not help.
-  const std::string advice = BusyAdvice("LPT1", node.path(), "lp");
+  const std::string advice = BusyAdvice("LPT1", node.path(), "lp").en;
   EXPECT_NE(advice.find("belongs to the group 'dialout'"), std::string::npos) << advice;
   EXPECT_NE(advice.find("sudo usermod -aG dialout $USER"), std::string::npos) << advice;
   EXPECT_EQ(advice.find("'lp'"), std::string::npos) << advice;
@@ -187,7 +302,7 @@ TEST(BusyAdvice, ANodeLeftToRootIsNoGroupToJoin) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file to the group root";
   const NodeOfGroup node(0);
   ASSERT_TRUE(node.ok());
-  const std::string advice = BusyAdvice("COM2", node.path(), "dialout");
+  const std::string advice = BusyAdvice("COM2", node.path(), "dialout").en;
   EXPECT_NE(advice.find("belongs to the group 'root'"), std::string::npos) << advice;
   EXPECT_NE(advice.find("only\n  root may open it"), std::string::npos) << advice;
   EXPECT_EQ(advice.find("usermod -aG root"), std::string::npos) << advice;
@@ -195,7 +310,7 @@ TEST(BusyAdvice, ANodeLeftToRootIsNoGroupToJoin) {
 }
 
 TEST(BusyAdvice, WithoutANodeTheUsualGroup) {
-  const std::string advice = BusyAdvice("COM7", "", "dialout");
+  const std::string advice = BusyAdvice("COM7", "", "dialout").en;
   EXPECT_NE(advice.find("belongs to the group 'dialout'"), std::string::npos) << advice;
   EXPECT_NE(advice.find("ls -l the device"), std::string::npos) << advice;
 }

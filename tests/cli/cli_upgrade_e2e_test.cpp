@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "json_output.h"
+
 #include "commands.h"
 #include "port_choice.h"
 #include "e2e_support.h"
@@ -26,7 +28,7 @@ CliRun RunArgs(std::vector<std::string> args) {
   std::vector<char *> argv;
   for (auto &arg : args) argv.push_back(arg.data());
   std::ostringstream out, err;
-  const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
+  const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
   return {status, out.str(), err.str()};
 }
 
@@ -47,12 +49,67 @@ TEST(CliUpgrade, ParallelPortUpgradeInJsonExitsWithZero) {
   const CliRun run = RunArgs({"upgrade", "--link", "lpt", "--json", image.Path()});
   EXPECT_EQ(run.status, kExitOk) << run.err;
   const auto lines = SplitLines(run.out);
-  ASSERT_GE(lines.size(), 3u);
-  for (const std::string &line : lines) EXPECT_EQ(line.rfind("{\"event\":", 0), 0u) << line;
-  EXPECT_NE(lines[0].find("\"code\":0,\"ms\":"), std::string::npos) << lines[0];
-  EXPECT_EQ(lines[lines.size() - 2], "{\"event\":\"message\",\"text\":\"Upgrade Complete！！\"}");
-  EXPECT_EQ(lines.back(), "{\"event\":\"result\",\"ok\":true}");
+  ASSERT_GE(lines.size(), 4u);
+  std::vector<Json> events;
+  for (const std::string &line : lines) events.push_back(Json::parse(line));
+  // The summary comes before the first frame.
+  EXPECT_EQ(events[0]["event"], "summary");
+  EXPECT_EQ(events[0]["size"], 700);
+  EXPECT_EQ(events[0]["version"], "01 02");
+  EXPECT_EQ(events[0]["packets"], 2);
+  EXPECT_EQ(events[1]["event"], "status");
+  EXPECT_EQ(events[1]["code"], 0);
+  EXPECT_EQ(events[1]["phase"], "boot");
+  EXPECT_EQ(events[1]["port"], "LPT1");
+  const Json &box = events[events.size() - 2];
+  EXPECT_EQ(box["event"], "message");
+  EXPECT_EQ(box["text"], "Upgrade Complete！！");
+  const Json &result = events.back();
+  EXPECT_EQ(result["event"], "result");
+  EXPECT_EQ(result["ok"], true);
+  EXPECT_TRUE(result["reason"].is_null());
+  EXPECT_EQ(result["id"], "lpt_frames_written");
+  EXPECT_EQ(result["bytes_sent"], 1024);
+  EXPECT_NE(result["en"].get<std::string>().find("cannot confirm that the printer accepted them"),
+            std::string::npos);
   EXPECT_TRUE(run.err.empty());
+  printer.Stop();
+}
+
+// The status lines in the locale's language: the exact Chinese texts under
+// a Chinese locale, English under another; --lang decides over both.
+TEST(CliUpgrade, StatusLinesInTheLocalesLanguage) {
+  sim::LptPrinter printer;
+  std::string error;
+  ASSERT_TRUE(printer.Start(&error)) << error;
+  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "LPT1=" + printer.SlavePath());
+  e2e::SetEnvironment("LC_ALL", "");
+  e2e::SetEnvironment("LC_MESSAGES", "");
+  const e2e::ImageFile image(700);
+
+  e2e::SetEnvironment("LANG", "zh_CN.UTF-8");
+  CliRun run = RunArgs({"upgrade", "--link", "lpt", "-v", image.Path()});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_NE(run.out.find("  0  准备切换至boot模式，请稍等！\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("200  升级完成！！！\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("并口无法确认"), std::string::npos) << run.out;
+
+  e2e::SetEnvironment("LANG", "en_US.UTF-8");
+  run = RunArgs({"upgrade", "--link", "lpt", "-v", image.Path()});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  const auto lines = SplitLines(run.out);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "Image " + image.Path() + ": 700 bytes, version 01 02, 2 packets of 512 bytes");
+  EXPECT_NE(run.out.find("  0  Switching the printer to boot mode, please wait\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Packet 2 sent"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("升级"), std::string::npos) << run.out;
+  EXPECT_EQ(lines.back().rfind("Wrote 1024 bytes in ", 0), 0u) << lines.back();
+  EXPECT_NE(lines.back().find("the parallel link cannot confirm that the printer accepted them"),
+            std::string::npos);
+
+  run = RunArgs({"--lang", "zh", "upgrade", "--link", "lpt", image.Path()});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_NE(run.out.find("已通过并口写入1024字节"), std::string::npos) << run.out;
   printer.Stop();
 }
 
@@ -64,13 +121,20 @@ TEST(CliUpgrade, BadImageExitsWithOne) {
 
   const e2e::FifoImage fifo;
   for (const std::string &image : {e2e::MissingImagePath(), fifo.Path()}) {
-    const CliRun run = RunArgs({"upgrade", "--link", "lpt", image});
+    CliRun run = RunArgs({"upgrade", "--lang", "zh", "--link", "lpt", image});
     EXPECT_EQ(run.status, kExitFailed);
-    const auto lines = SplitLines(run.out);
+    auto lines = SplitLines(run.out);
     ASSERT_EQ(lines.size(), 3u) << run.out;
-    EXPECT_NE(lines[0].find("固件文件"), std::string::npos);
+    EXPECT_EQ(lines[0].find("固件文件"), 0u) << lines[0];
     EXPECT_EQ(lines[1].rfind(">>> Image Load Failed: ", 0), 0u) << lines[1];
-    EXPECT_EQ(lines[2], "Upgrade failed.");
+    // The first failure is the reason.
+    EXPECT_EQ(lines[2], "升级失败，未与打印机通信：" + lines[0]);
+    run = RunArgs({"upgrade", "--lang", "en", "--link", "lpt", image});
+    lines = SplitLines(run.out);
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_EQ(lines[1].rfind(">>> The image file cannot be loaded: ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("Upgrade failed before the printer was contacted: The image file ", 0), 0u)
+        << lines[2];
   }
   EXPECT_EQ(printer.BytesRead(), 0u);
   printer.Stop();
@@ -95,10 +159,11 @@ TEST(CliUpgrade, PortThatCannotBeOpenedIsExplained) {
   // A serial port whose node is missing, and one that the user may not open.
   e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "COM9=/nonexistent/ttyVELLORAN;COM10=/proc/version");
   const e2e::ImageFile image(700);
-  CliRun run = RunArgs({"upgrade", "--link", "serial", "--port", "COM9", image.Path()});
+  CliRun run = RunArgs({"upgrade", "--lang", "en", "--link", "serial", "--port", "COM9", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
   EXPECT_NE(run.err.find("COM9 does not exist"), std::string::npos) << run.err;
-  EXPECT_TRUE(run.out.empty());
+  // The image was announced before the port was tried.
+  EXPECT_NE(run.out.find("version 01 02, 2 packets of 512 bytes"), std::string::npos) << run.out;
 
   run = RunArgs({"upgrade", "--link", "serial", "--port", "/nowhere/tty", image.Path()});
   EXPECT_EQ(run.status, kExitUsage);
@@ -130,7 +195,7 @@ TEST(CliPorts, ListsFreeAndBusyPortsWithTheirNodes) {
   run = RunArgs({"ports"});
   EXPECT_NE(run.out.find(" busy", run.out.find(free)), std::string::npos) << run.out;
   const e2e::ImageFile image(700);
-  run = RunArgs({"upgrade", "--link", "serial", "--port", "COM200", image.Path()});
+  run = RunArgs({"upgrade", "--lang", "en", "--link", "serial", "--port", "COM200", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
   EXPECT_NE(run.err.find("another program holds it"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("dialout"), std::string::npos) << run.err;

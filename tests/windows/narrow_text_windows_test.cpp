@@ -2,7 +2,7 @@
 // program as JSON must still be UTF-8.
 #include <gtest/gtest.h>
 
-#include "json_text.h"
+#include "json_output.h"
 #include "narrow_text.h"
 
 namespace {
@@ -15,7 +15,7 @@ TEST(NarrowTextWindows, CodePage936BecomesUtf8) {
 
 TEST(NarrowTextWindows, JsonCarriesTheStatusLinesInUtf8) {
   // The literal is compiled into code page 936 like every text of the build.
-  EXPECT_EQ(velloran::cli::JsonString("升级完成！\"x\""),
+  EXPECT_EQ(velloran::cli::JsonLine(velloran::cli::JsonText("升级完成！\"x\"")),
             "\"\xE5\x8D\x87\xE7\xBA\xA7\xE5\xAE\x8C\xE6\x88\x90\xEF\xBC\x81\\\"x\\\"\"");
 }
 

@@ -1,0 +1,59 @@
+// Facts of an image and its expected duration.
+#include "image_facts.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "upgrade_timing.h"
+
+namespace velloran::cli {
+
+std::string ImageFacts::VersionText() const {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X %02X", version[0], version[1]);
+  return text;
+}
+
+ImageFacts FactsOf(const std::string &path, const LoadedImage &image) {
+  ImageFacts facts;
+  facts.path = path;
+  facts.size = image.size;
+  const ImageHeader header = DescrambleImageHeader(image);
+  facts.version[0] = header.bytes[0];
+  facts.version[1] = header.bytes[1];
+  facts.packets = PacketCount(image.size, facts.packetSize);
+  facts.full = FullPacketCount(image.size, facts.packetSize);
+  facts.remainder = RemainderLength(image.size, facts.packetSize);
+  return facts;
+}
+
+ExpectedDuration ExpectedUpgradeDuration(Link link, uint32_t fileSize) {
+  switch (link) {
+    case Link::kUsb: {
+      const double ms = UsbUpgradeTime(fileSize, kAssumedPacketSize).TotalMs();
+      return {ms, ms};
+    }
+    case Link::kLpt: {
+      const double ms = LptUpgradeTime(fileSize).TotalMs();
+      return {ms, ms};
+    }
+    case Link::kSerial: {
+      ExpectedDuration duration{1e300, 0};
+      for (int position = 1; position <= 6; ++position) {
+        const double ms = SerialUpgradeTime(fileSize, kAssumedPacketSize, position).TotalMs();
+        duration.lowMs = std::min(duration.lowMs, ms);
+        duration.highMs = std::max(duration.highMs, ms);
+      }
+      return duration;
+    }
+  }
+  return {};
+}
+
+std::string SecondsText(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", ms / 1000.0);
+  return text;
+}
+
+}  // namespace velloran::cli

@@ -1,0 +1,14 @@
+// Writing JSON lines.
+#include "json_output.h"
+
+#include "narrow_text.h"
+
+namespace velloran::cli {
+
+Json JsonText(std::string_view narrow) { return Json(platform::NarrowTextToUtf8(narrow)); }
+
+std::string JsonLine(const Json &object) {
+  return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace velloran::cli

@@ -1,0 +1,116 @@
+// Message ids, the two languages, and the choice of language by the locale.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+
+#include "messages.h"
+#include "status_meaning.h"
+#include "upgrade_texts.h"
+
+namespace velloran::cli {
+namespace {
+
+std::set<std::string> Marks(const std::string &text) {
+  std::set<std::string> marks;
+  const std::regex mark("\\{([a-z_]+)\\}");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), mark); it != std::sregex_iterator(); ++it) {
+    marks.insert((*it)[1]);
+  }
+  return marks;
+}
+
+TEST(MessageCatalog, IdsAreUniqueAndBothLanguagesNameTheSameValues) {
+  size_t count = 0;
+  const CatalogRow *rows = CatalogRows(&count);
+  ASSERT_GT(count, 10u);
+  std::set<std::string> ids;
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_TRUE(ids.insert(rows[i].id).second) << "twice: " << rows[i].id;
+    EXPECT_TRUE(std::regex_match(rows[i].id, std::regex("[a-z][a-z0-9_]*"))) << rows[i].id;
+    EXPECT_EQ(Marks(rows[i].en), Marks(rows[i].zh)) << rows[i].id;
+    EXPECT_STRNE(rows[i].en, rows[i].zh) << rows[i].id;
+  }
+}
+
+TEST(MessageCatalog, FillsTheMarks) {
+  const Message message = CliMessage("upgrade_completed", {{"bytes", "5120"}, {"seconds", "13.3"}});
+  EXPECT_EQ(message.id, "upgrade_completed");
+  EXPECT_EQ(message.en, "Upgrade completed: wrote 5120 bytes in 13.3 s");
+  EXPECT_EQ(message.In(Language::kChinese), "升级完成：已写入5120字节，用时13.3秒");
+  // A value that holds braces is not read as a mark.
+  EXPECT_EQ(CliMessage("bad_port", {{"detail", "{x} {detail}"}}).en, "{x} {detail}");
+  EXPECT_EQ(CliMessage("no_such_message").en, "no_such_message");
+}
+
+TEST(Language, TheLocaleDecidesInItsOrder) {
+  EXPECT_EQ(LanguageOfLocale(nullptr, nullptr, nullptr), Language::kEnglish);
+  EXPECT_EQ(LanguageOfLocale(nullptr, nullptr, "zh_CN.UTF-8"), Language::kChinese);
+  EXPECT_EQ(LanguageOfLocale(nullptr, nullptr, "en_US.UTF-8"), Language::kEnglish);
+  EXPECT_EQ(LanguageOfLocale(nullptr, "en_GB.UTF-8", "zh_CN.UTF-8"), Language::kEnglish);
+  EXPECT_EQ(LanguageOfLocale("zh_TW.UTF-8", "en_GB.UTF-8", "en_US.UTF-8"), Language::kChinese);
+  EXPECT_EQ(LanguageOfLocale("", "zh_CN", "C"), Language::kChinese);  // empty counts as not set
+  EXPECT_EQ(LanguageOfLocale("C", nullptr, "zh_CN.UTF-8"), Language::kEnglish);
+  EXPECT_EQ(LanguageNamed("zh"), Language::kChinese);
+  EXPECT_EQ(LanguageNamed("en"), Language::kEnglish);
+  EXPECT_FALSE(LanguageNamed("de"));
+}
+
+TEST(StatusMeaning, EveryTextOfTheProceduresHasItsOwnId) {
+  const char *texts[] = {
+      text::kPreparingBoot, text::kBootEntered, text::kGettingVersion, text::kVersionMatch,
+      text::kVersionMismatch, text::kEraseStart, text::kEraseDots, text::kEraseDone, text::kNoReplyEnd,
+      text::kReplyChecksumExit, text::kCrcErrorExit, text::kFlashErrorExit, text::kOtherFaultExit, text::kExit,
+      text::kFirmwareFault, text::kTransferError, text::kPacketCrcFault, text::kCrcErrorEnd,
+      text::kFlashErrorEnd, text::kOtherFaultEnd, text::kUpgradeDone, text::kNoBaudFound,
+      text::kLptNoReplyExit, text::kLptPacketInfo, text::kLptCheckingVersion, text::kLptVersionChecked,
+      text::kLptEraseDone, text::kLptSendFailed, text::kLptUpgradeFailed, text::kImageMissing,
+      text::kImageUnreadable, text::kImageEmpty, text::kImageTooShort, text::kImageShortRead,
+      text::kImageTooLarge, text::kImageNoMemory, text::kPacketSizeZero, text::kPacketSizeTooLarge,
+      text::kBoxOpenUsbFailed, text::kBoxCloseUsbFailed, text::kBoxWriteFailed, text::kBoxDataOpenUsbFailed,
+      text::kBoxDataWriteFailed, text::kBoxUpgradeComplete, text::kBoxPortOpenFailed,
+      text::kBoxLptUpgradeComplete};
+  std::set<std::string> ids;
+  for (const char *text : texts) {
+    const StatusMeaning meaning = MeaningOfStatusText(text);
+    EXPECT_NE(meaning.id, "unknown") << text;
+    EXPECT_TRUE(ids.insert(meaning.id).second) << "twice: " << meaning.id;
+    EXPECT_FALSE(meaning.english.empty());
+    EXPECT_EQ(meaning.english.find("%u"), std::string::npos);
+    // English only: the English rendering has no Chinese in it.
+    for (const char c : meaning.english) EXPECT_LT(static_cast<unsigned char>(c), 0x80) << meaning.id;
+    const Message message = ProcedureMessage(text);
+    EXPECT_EQ(message.zh, text);  // the exact text stays what it was
+    EXPECT_EQ(message.id, meaning.id);
+  }
+}
+
+TEST(StatusMeaning, MessageBoxesWithACauseKeepIt) {
+  const StatusMeaning meaning = MeaningOfStatusText(std::string(text::kBoxImageLoadFailed) + "no such file！");
+  EXPECT_EQ(meaning.id, "image_load_failed");
+  EXPECT_EQ(meaning.english, "The image file cannot be loaded: no such file");
+  EXPECT_EQ(meaning.kind, StatusKind::kFailure);
+}
+
+TEST(StatusMeaning, NumberedLinesKeepTheirNumber) {
+  StatusMeaning meaning = MeaningOfStatusText("第12包数据发送成功！");
+  EXPECT_EQ(meaning.id, "packet_sent");
+  EXPECT_EQ(meaning.english, "Packet 12 sent");
+  EXPECT_EQ(meaning.number, 12u);
+  EXPECT_EQ(meaning.phase, UpgradePhase::kData);
+  meaning = MeaningOfStatusText("检测到波特率为19200打印设备!");
+  EXPECT_EQ(meaning.id, "baud_found");
+  EXPECT_EQ(meaning.number, 19200u);
+  EXPECT_EQ(MeaningOfStatusText("测试波特率115200......").english, "Trying 115200 baud...");
+  EXPECT_EQ(MeaningOfStatusText("第包数据发送成功！").id, "unknown");
+  EXPECT_EQ(MeaningOfStatusText("第x1包数据发送成功！").id, "unknown");
+  const StatusMeaning unknown = MeaningOfStatusText("something else");
+  EXPECT_EQ(unknown.id, "unknown");
+  EXPECT_EQ(unknown.english, "something else");
+  EXPECT_EQ(MeaningOfStatusText(text::kVersionMismatch).kind, StatusKind::kFailure);
+  EXPECT_EQ(MeaningOfStatusText(text::kUpgradeDone).kind, StatusKind::kCompletion);
+  EXPECT_FALSE(MeaningOfStatusText(text::kNoReplyEnd).phase);  // the running step's
+}
+
+}  // namespace
+}  // namespace velloran::cli
