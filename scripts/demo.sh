@@ -53,7 +53,7 @@ device_map=$(sed -n 's/^environment: //p' "$work/sim.log")
 echo
 echo "== Upgrade over the serial link (COM5); the tool finds the printer's baud rate"
 status=0
-env "$device_map" "$cli" upgrade --link serial --port COM5 "$image" || status=$?
+env "$device_map" "$cli" -v upgrade --link serial --port COM5 "$image" || status=$?
 wait "$sim_pid" || true
 sim_pid=""
 

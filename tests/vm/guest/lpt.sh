@@ -11,7 +11,7 @@ cat /proc/sys/dev/parport/parport0/modes 2>/dev/null | sed 's/^/vm: parport0 mod
 # lp has no poll method, so the tool's waits must not spin: the processor
 # time over the run is measured and bounded.
 t0=$(now_ms)
-time -p velloran-cli upgrade --link lpt "$image" >"$out" 2>/tmp/time.out
+time -p velloran-cli --lang zh -v upgrade --link lpt "$image" >"$out" 2>/tmp/time.out
 status=$?
 elapsed_ms=$(($(now_ms) - t0))
 sed 's/^/    | /' "$out"

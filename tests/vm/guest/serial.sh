@@ -14,7 +14,7 @@ cat /proc/tty/driver/serial | sed 's/^/vm: /'
 
 # upgrade_at NAME PORT RATE[/RATE]
 upgrade_at() {
-  cli upgrade --link serial --port "$2" "$image"
+  cli --lang zh -v upgrade --link serial --port "$2" "$image"
   found=$(grep -o '检测到波特率为[0-9]*' "$out" | sed 's/[^0-9]//g' | tr '\n' /)
   if [ "$status" -eq 0 ] && grep -q '升级完成！！！' "$out" && [ "$found" = "$3/" ]; then
     ok "$1" "(${elapsed_ms} ms; rates found: ${found%/})"

@@ -48,7 +48,7 @@ pid_other=$!
 printer /dev/g_printer1 --exit-after-finish --image-out /tmp/flash.bin
 pid_ours=$!
 usleep 300000
-cli upgrade --link usb "$image"
+cli --lang zh -v upgrade --link usb "$image"
 wait "$pid_ours"
 kill "$pid_other" 2>/dev/null
 wait "$pid_other" 2>/dev/null
@@ -77,7 +77,7 @@ fi
 printer /dev/g_printer1 --unplug-after 3 "$gadgets/ours/UDC"
 pid_ours=$!
 usleep 300000
-cli upgrade --link usb "$image"
+cli --lang zh -v upgrade --link usb "$image"
 wait "$pid_ours"
 printer_log g_printer1
 unplugged_at=$(sed -n 's/.*unplugged at \([0-9]*\) ms.*/\1/p' /tmp/printer.g_printer1.log)
@@ -105,7 +105,7 @@ pid_other=$!
 printer /dev/g_printer1
 pid_ours=$!
 usleep 300000
-cli upgrade --link usb "$image"
+cli --lang zh -v upgrade --link usb "$image"
 kill "$pid_other" "$pid_ours" 2>/dev/null
 wait "$pid_other" "$pid_ours" 2>/dev/null
 printer_log g_printer0
