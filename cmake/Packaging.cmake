@@ -140,20 +140,32 @@ if(VELLORAN_HELP2MAN)
   set(man_velloran-cli "replace a printer's firmware through its boot loader, from a terminal")
   set(man_velloran "dialog that replaces a printer's firmware through its boot loader")
   set(man_velloran-sim "simulated printer boot loader on a pseudo-terminal")
+  set(man_commands_velloran-cli upgrade ports info)
   set(man_pages)
   foreach(program velloran-cli velloran velloran-sim)
     if(NOT TARGET ${program})
       continue()
     endif()
     set(page ${CMAKE_BINARY_DIR}/packaging/man/${program}.1)
+    set(includes --include=${packaging}/see-also.h2m)
+    set(include_commands)
+    if(man_commands_${program})
+      # Each command's own --help, in a COMMANDS section.
+      set(commands_h2m ${CMAKE_BINARY_DIR}/packaging/man/${program}-commands.h2m)
+      list(APPEND includes --include=${commands_h2m})
+      string(REPLACE ";" "," commands "${man_commands_${program}}")
+      set(include_commands COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>
+          -DCOMMANDS=${commands} -DOUTPUT=${commands_h2m} -P ${PROJECT_SOURCE_DIR}/cmake/ManPageCommands.cmake)
+    endif()
     add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man
+      ${include_commands}
       COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
               ${VELLORAN_HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
-              --name=${man_${program}} --include=${packaging}/see-also.h2m
+              --name=${man_${program}} ${includes}
               --output=${page} $<TARGET_FILE:${program}>
       COMMAND gzip -9nf ${page}
-      DEPENDS ${program} ${packaging}/see-also.h2m VERBATIM)
+      DEPENDS ${program} ${packaging}/see-also.h2m ${PROJECT_SOURCE_DIR}/cmake/ManPageCommands.cmake VERBATIM)
     install(FILES ${page}.gz DESTINATION share/man/man1 COMPONENT ${component_${program}})
     list(APPEND man_pages ${page}.gz)
   endforeach()

@@ -38,17 +38,12 @@ echo "== The simulated printer"
 "$sim" serial --baud 19200 --wire-time --com-name COM5 --image-out "$work/flashed.bin" \
   --exit-after-finish >"$work/sim.log" 2>&1 &
 sim_pid=$!
-for _ in $(seq 50); do
-  grep -q '^environment:' "$work/sim.log" 2>/dev/null && break
-  sleep 0.1
-done
-if ! grep -q '^environment:' "$work/sim.log"; then
+if ! device_map=$(scripts/wait-for-line.sh "$work/sim.log" 's/^environment: //p'); then
   echo "demo: the simulated printer did not start:" >&2
   cat "$work/sim.log" >&2
   exit 1
 fi
 sed -n '1,2p' "$work/sim.log"
-device_map=$(sed -n 's/^environment: //p' "$work/sim.log")
 
 echo
 echo "== Upgrade over the serial link (COM5); the tool finds the printer's baud rate"

@@ -95,13 +95,8 @@ CPP
 g++ -std=c++20 -Wall -Wextra -o "$work/open_usb" "$work/open_usb.cpp" $(pkg-config --cflags --libs corvalink)
 /usr/bin/velloran-sim usb >"$work/sim.log" 2>&1 &
 sim_pid=$!
-environment=""
-for _ in $(seq 100); do
-  environment=$(sed -n 's/^environment: //p' "$work/sim.log")
-  [ -n "$environment" ] && break
-  sleep 0.1
-done
-[ -n "$environment" ] || fail "the simulated USB printer did not start: $(cat "$work/sim.log")"
+environment=$(scripts/wait-for-line.sh "$work/sim.log" 's/^environment: //p') ||
+  fail "the simulated USB printer did not start: $(cat "$work/sim.log")"
 # shellcheck disable=SC2086
 env $environment "$work/open_usb" || fail "the program did not open the simulated USB printer"
 kill "$sim_pid"

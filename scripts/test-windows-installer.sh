@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine, in a fresh Wine prefix: installs
+# The Windows installer, made with NSIS from the cross-builds of
+# scripts/test-windows.sh (build-win32's only built: Wine here runs 64-bit
+# programs only), and checked under Wine in a fresh Wine prefix: installs
 # Velloran-<version>-win64-setup.exe silently (/S), checks that Velloran.exe,
 # velloran-cli.exe and Corvalink.dll lie side by side in the program folder
 # with the uninstaller, that the Start-menu entry and the entry in the list of
 # installed programs exist, runs the installed velloran-cli.exe --version,
 # then uninstalls silently and checks that all of it is gone.
-# Usage: scripts/test-windows-installer.sh [BUILD_DIR]   (default build-win64,
-#        cross-built by scripts/test-windows.sh)
+# Usage: scripts/test-windows-installer.sh   (after scripts/test-windows.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=${1:-build-win64}
 fail() { echo "test-windows-installer: $*" >&2; exit 1; }
-[ -f "$build/CMakeCache.txt" ] || fail "$build is not configured: run scripts/test-windows.sh"
-
-cmake --build "$build" --target installer >/dev/null
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-setup=$(ls "$build"/Velloran-"$version"-win64-setup.exe) || fail "no installer in $build"
+for build in build-win32 build-win64; do
+  [ -f "$build/CMakeCache.txt" ] || fail "$build is not configured: run scripts/test-windows.sh"
+  cmake --build "$build" --target installer >/dev/null
+done
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win64/CMakeCache.txt)
+ls build-win32/Velloran-"$version"-win32-setup.exe >/dev/null || fail "no installer in build-win32"
+setup=$(ls build-win64/Velloran-"$version"-win64-setup.exe) || fail "no installer in build-win64"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

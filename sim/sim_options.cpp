@@ -294,7 +294,7 @@ std::string CommandName(uint8_t command) {
 
 const char *SimUsage() {
   return R"(Usage: velloran-sim serial|usb|lpt [options]
-       velloran-sim --help | --version
+  or:  velloran-sim --help | --version
 
 A printer boot loader on a pseudo-terminal, for trying the upgrade tool
 without a printer. It prints where it listens and the environment to give
