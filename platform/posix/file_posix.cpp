@@ -28,7 +28,7 @@ DWORD OpenErrorFromErrno(int error) {
       return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EBUSY:  // TIOCEXCL held by another opener
+    case EBUSY:  // TIOCEXCL held by another opener; usblp and lp allow one opener
     case EROFS:
     case EISDIR:
     case ETXTBSY:
@@ -223,6 +223,8 @@ DWORD Win32ErrorFromErrno(int error) {
     case EACCES:
     case EPERM: return ERROR_ACCESS_DENIED;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    // usblp answers every call with ENODEV once its printer is unplugged
+    // (the far end of a pseudo-terminal gives EIO instead).
     case ENXIO:
     case ENODEV:
     case EPIPE: return ERROR_DEVICE_NOT_CONNECTED;

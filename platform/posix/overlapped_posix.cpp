@@ -180,6 +180,9 @@ bool FileObject::AdvanceWrite(IoRequest &request, uint64_t now) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n == 0 || errno == EAGAIN) {
+      // lp has no poll method: poll always says writable, and a write that
+      // the printer cannot take fails with EAGAIN; such a device is retried
+      // every kPeriodicCheckMs instead of waiting in poll.
       if (last_revents_ & POLLOUT) write_poll_unreliable_ = true;
       break;
     }

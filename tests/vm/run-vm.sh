@@ -6,7 +6,9 @@
 #   lpt     qemu's ISA parallel port through parport_pc and lp
 #   serial  qemu's 16550 UARTs through the 8250 driver, to simulated printers
 #           on host pseudo-terminals
-# VELLORAN_VM_KEEP=1 keeps the work folder (console log, captured bytes).
+# VELLORAN_VM_KEEP=1 keeps the work folder (console log, captured bytes);
+# VELLORAN_VM_APPEND adds kernel arguments (loglevel=7 shows the kernel log).
+# VELLORAN_VM_TIMEOUT bounds the run in seconds (default 300).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
@@ -69,10 +71,10 @@ esac
 echo "run-vm: booting $kernel for the $group checks (work folder $work)"
 start=$(date +%s)
 set +e
-timeout "${VELLORAN_VM_TIMEOUT:-540}" qemu-system-x86_64 -accel tcg -m 512 -smp 1 -nodefaults -no-reboot \
+timeout "${VELLORAN_VM_TIMEOUT:-300}" qemu-system-x86_64 -accel tcg -m 512 -smp 1 -nodefaults -no-reboot \
   -display none -monitor none \
   -kernel "$kernel" -initrd "$vm_dir/initramfs.cpio.gz" \
-  -append "console=ttyS0,115200 quiet panic=-1 velloran.group=$group" \
+  -append "console=ttyS0,115200 quiet panic=-1 velloran.group=$group ${VELLORAN_VM_APPEND:-}" \
   -chardev "file,id=console,path=$work/console.log" -device isa-serial,chardev=console,index=0 \
   "${devices[@]}"
 qemu_status=$?

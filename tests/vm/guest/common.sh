@@ -32,14 +32,18 @@ wait_for() {
 }
 
 # Runs velloran-cli with its output in $out (a file), its exit status in
-# $status and its duration in $elapsed_ms.
+# $status, its duration in $elapsed_ms, and the processor time it used in
+# $cpu (seconds) and $cpu_share (percent of the run).
 out=/tmp/cli.out
 cli() {
   t0=$(now_ms)
-  velloran-cli "$@" >"$out" 2>&1
+  time -p -o /tmp/time.out velloran-cli "$@" >"$out" 2>&1
   status=$?
   elapsed_ms=$(($(now_ms) - t0))
   sed 's/^/    | /' "$out"
+  cpu=$(awk '/^user/ { u = $2 } /^sys/ { s = $2 } END { printf "%.2f", u + s }' /tmp/time.out)
+  cpu_share=$(awk '/^real/ { r = $2 } /^user/ { u = $2 } /^sys/ { s = $2 }
+    END { if (r > 0) printf "%d", (u + s) * 100 / r; else print 100 }' /tmp/time.out)
 }
 
 # The printer's flash must hold the image behind its 8-byte header (the

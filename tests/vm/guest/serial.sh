@@ -17,7 +17,7 @@ upgrade_at() {
   cli --lang zh -v upgrade --link serial --port "$2" "$image"
   found=$(grep -o '检测到波特率为[0-9]*' "$out" | sed 's/[^0-9]//g' | tr '\n' /)
   if [ "$status" -eq 0 ] && grep -q '升级完成！！！' "$out" && [ "$found" = "$3/" ]; then
-    ok "$1" "(${elapsed_ms} ms; rates found: ${found%/})"
+    ok "$1" "(${elapsed_ms} ms, processor time $cpu s, ${cpu_share}% of the run; rates found: ${found%/})"
   else
     bad "$1" "exit $status; rates found: ${found%/} (wanted $3)"
   fi

@@ -55,7 +55,7 @@ wait "$pid_other" 2>/dev/null
 printer_log g_printer1
 if [ "$status" -eq 0 ] && grep -q '升级完成！！！' "$out" && flash_matches /tmp/flash.bin &&
   [ "$(frames_of g_printer0)" -eq 0 ]; then
-  ok usb-upgrade "(${elapsed_ms} ms; the printer outside the vendor filter at lp0 saw no frame)"
+  ok usb-upgrade "(${elapsed_ms} ms, processor time $cpu s, ${cpu_share}% of the run; the printer outside the vendor filter at lp0 saw no frame)"
 else
   bad usb-upgrade "exit $status, frames at lp0: $(frames_of g_printer0)"
 fi
@@ -85,7 +85,7 @@ end_ms=$((t0 + elapsed_ms))
 gave_up=$((end_ms - ${unplugged_at:-0}))
 if [ "$status" -eq 1 ] && grep -q '固件故障！终止！' "$out" && ! grep -q '升级完成' "$out" &&
   [ -n "$unplugged_at" ] && [ "$gave_up" -lt 15000 ]; then
-  ok usb-unplugged "(the tool ended ${gave_up} ms after the unplug)"
+  ok usb-unplugged "(the tool ended ${gave_up} ms after the unplug; processor time $cpu s over the run)"
 else
   bad usb-unplugged "exit $status, ended ${gave_up} ms after the unplug"
 fi
