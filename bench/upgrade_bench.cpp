@@ -6,7 +6,9 @@
 //
 // The simulated printer runs in this process, so the CPU share printed is
 // that of the tool and the simulator together: an upper bound for the tool.
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -19,7 +21,9 @@
 #include "image.h"
 #include "procedures.h"
 #include "serial_printer.h"
+#include "status_meaning.h"
 #include "status_report.h"
+#include "upgrade_progress.h"
 #include "upgrade_timing.h"
 #include "usb_printer.h"
 
@@ -31,13 +35,21 @@ constexpr int kComPort = 7;
 
 using Clock = std::chrono::steady_clock;
 
-// Notes when each baud-rate detection starts and ends; prints nothing, so the
-// terminal costs nothing.
+// Notes when each baud-rate detection starts and ends, and where the
+// command-line tool's time left puts the end at each line; prints nothing,
+// so the terminal costs nothing.
 class QuietWindow : public UpgradeWindow {
  public:
+  QuietWindow(cli::Link link, uint32_t size) : progress_(link, size), start_(Clock::now()) {}
   void OnUpgradeStatus(std::string *text, int) override {
     const std::unique_ptr<std::string> line(text);
     const auto now = Clock::now();
+    const double elapsed = std::chrono::duration<double, std::milli>(now - start_).count();
+    const StatusMeaning meaning = MeaningOfStatusText(*line);
+    if (meaning.id == "boot_entered") progress_.SetPacketSize(g_nPacketSize);
+    progress_.OnStatus(meaning, elapsed);
+    if (meaning.id == "baud_found") rateKnown_ = true;
+    predictedEnds.push_back({rateKnown_, elapsed + progress_.RemainingMs(elapsed)});
     if (line->rfind("测试波特率", 0) == 0 && !inDetection_) {
       inDetection_ = true;
       detectionStart_ = now;
@@ -48,8 +60,15 @@ class QuietWindow : public UpgradeWindow {
   }
   void ShowMessageBox(const std::string &) override {}
   double detectionMs = 0;  // in all detections that found the printer
+  // At each line: whether the serial rate was known, and the end predicted.
+  std::vector<std::pair<bool, double>> predictedEnds;
+  double firstEstimateMs() const { return firstEstimateMs_; }
 
  private:
+  cli::UpgradeProgress progress_;
+  const Clock::time_point start_;
+  const double firstEstimateMs_ = progress_.ExpectedTotalMs();
+  bool rateKnown_ = false;
   bool inDetection_ = false;
   Clock::time_point detectionStart_;
 };
@@ -59,10 +78,12 @@ struct Measurement {
   double wallMs = 0;
   double cpuMs = 0;
   double detectionMs = 0;
+  double firstEstimateMs = 0;
+  double worstKnownRateError = 0;  // of the predicted end, once the rate is known
 };
 
-Measurement Measure(unsigned (*procedure)(void *)) {
-  QuietWindow window;
+Measurement Measure(unsigned (*procedure)(void *), cli::Link link, uint32_t size) {
+  QuietWindow window(link, size);
   SetUpgradeWindow(&window);
   const auto wallStart = Clock::now();
   const std::clock_t cpuStart = std::clock();
@@ -71,6 +92,12 @@ Measurement Measure(unsigned (*procedure)(void *)) {
   m.cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   m.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - wallStart).count();
   m.detectionMs = window.detectionMs;
+  m.firstEstimateMs = window.firstEstimateMs();
+  for (const auto &[rateKnown, end] : window.predictedEnds) {
+    if (rateKnown || link != cli::Link::kSerial) {
+      m.worstKnownRateError = std::max(m.worstKnownRateError, std::abs(end - m.wallMs) / m.wallMs);
+    }
+  }
   SetUpgradeWindow(nullptr);
   return m;
 }
@@ -80,6 +107,10 @@ void Report(const char *link, const Measurement &m, const UpgradeTime &floor) {
               m.completed ? "completed" : "FAILED", m.wallMs / 1000, floor.TotalMs() / 1000,
               floor.pausesMs / 1000, floor.wireMs / 1000, m.wallMs / floor.TotalMs(),
               100.0 * m.cpuMs / m.wallMs);
+  std::printf("        time left: the end predicted at each line off by at most %.1f %%%s; the first "
+              "estimate %.3f s (%+.1f %%)\n",
+              100 * m.worstKnownRateError, std::string(link) == "serial" ? " once the rate is found" : "",
+              m.firstEstimateMs / 1000, 100 * (m.firstEstimateMs - m.wallMs) / m.wallMs);
 }
 
 std::string WriteImage(uint32_t size) {
@@ -108,7 +139,7 @@ int BenchSerial(uint32_t size) {
   ::setenv("VELLORAN_DEVICE_MAP", ("COM" + std::to_string(kComPort) + "=" + printer.SlavePath()).c_str(), 1);
   g_nComPort = kComPort;
   g_nBaudRate = 4800;
-  const Measurement m = Measure(ComUpgradeProc);
+  const Measurement m = Measure(ComUpgradeProc, cli::Link::kSerial, size);
   const UpgradeTime floor = SerialUpgradeTime(size, kPacketSize, 6);
   Report("serial", m, floor);
   // Whether a silent detection rate takes two reads or three depends on a
@@ -131,7 +162,7 @@ int BenchUsb(uint32_t size) {
   }
   ::setenv("VELLORAN_SYSFS_ROOT", printer.SysfsRoot().c_str(), 1);
   ::setenv("VELLORAN_DEV_ROOT", printer.DevRoot().c_str(), 1);
-  const Measurement m = Measure(UsbUpgradeProc);
+  const Measurement m = Measure(UsbUpgradeProc, cli::Link::kUsb, size);
   Report("usb", m, UsbUpgradeTime(size, kPacketSize));
   printer.Stop();
   return m.completed ? 0 : 1;

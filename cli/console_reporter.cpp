@@ -64,6 +64,7 @@ void ConsoleReporter::AddProgress(Json &event, double elapsedMs) const {
   if (!port_.empty()) event["port"] = port_;
   if (!progress_) return;
   if (const auto baud = progress_->Baud()) event["baud"] = *baud;
+  if (!imageKnown_) return;  // no packets to count, no time to tell
   if (progress_->InDataPhase()) {
     event["packet"] = progress_->Packet();
     event["bytes_sent"] = progress_->BytesSent();
@@ -123,6 +124,7 @@ void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std
   link_ = link;
   port_ = port;
   progress_ = std::make_unique<UpgradeProgress>(link, image ? image->size : 0);
+  imageKnown_ = image.has_value();
   if (!image) return;
   const ExpectedDuration duration = ExpectedUpgradeDuration(link, image->size);
   const Message summary = CliMessage("image_summary", {{"path", image->path},

@@ -86,6 +86,7 @@ class ConsoleReporter : public UpgradeWindow {
   Link link_ = Link::kUsb;
   std::string port_;
   bool begun_ = false;
+  bool imageKnown_ = false;
   int band_ = -1;
   bool barShown_ = false;
   std::optional<Message> firstFailure_;  // the reason of a failed upgrade

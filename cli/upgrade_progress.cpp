@@ -46,6 +46,13 @@ void UpgradeProgress::Rebuild() {
     case Link::kSerial: schedule_ = SerialSchedule(fileSize_, packetSize_, ratePosition_); break;
     case Link::kLpt: schedule_ = LptSchedule(fileSize_); break;
   }
+  // A silent rate ends where the next rate's line comes.
+  silentRatesUpTo_.assign(schedule_.size(), 0);
+  for (size_t i = 1; i < schedule_.size(); ++i) {
+    const bool silent = std::string_view(schedule_[i].id) == "testing_baud" &&
+                        std::string_view(schedule_[i - 1].id) == "testing_baud";
+    silentRatesUpTo_[i] = silentRatesUpTo_[i - 1] + (silent ? 1 : 0);
+  }
   cursor_ = -1;
   reachedAtMs_ = 0;
   for (const auto &[id, atMs] : history_) Match(id, atMs);
@@ -86,6 +93,16 @@ UpgradePhase UpgradeProgress::OnStatus(const StatusMeaning &meaning, double elap
     packet_ = *meaning.number;
     if (packet_ >= Packets()) phase_ = UpgradePhase::kFinish;  // the finish frame goes next
   }
+  if (meaning.id == "testing_baud") {
+    // A silent rate takes two reads of 500 ms, or three when the first
+    // ends right at the window's edge; the rates seen so far tell which
+    // the rest will take, on average.
+    if (!history_.empty() && history_.back().first == "testing_baud") {
+      silentMsSeen_ += elapsedMs - history_.back().second;
+      ++silentRatesSeen_;
+      silentExtraMs_ = std::max(0.0, silentMsSeen_ / silentRatesSeen_ - kSilentRateMs);
+    }
+  }
   history_.emplace_back(meaning.id, elapsedMs);
   Match(meaning.id, elapsedMs);
   return phase;
@@ -97,14 +114,18 @@ void UpgradeProgress::SetPacketSize(uint32_t packetSize) {
   Rebuild();
 }
 
-double UpgradeProgress::ExpectedTotalMs() const { return schedule_.empty() ? 0 : schedule_.back().AtMs(); }
+double UpgradeProgress::AtMs(size_t index) const {
+  return schedule_[index].AtMs() + silentExtraMs_ * static_cast<double>(silentRatesUpTo_[index]);
+}
+
+double UpgradeProgress::ExpectedTotalMs() const { return schedule_.empty() ? 0 : AtMs(schedule_.size() - 1); }
 
 double UpgradeProgress::RemainingMs(double elapsedMs) const {
   const double total = ExpectedTotalMs();
   if (cursor_ < 0) return total;
   const size_t next = static_cast<size_t>(cursor_) + 1;
-  const double reached = schedule_[static_cast<size_t>(cursor_)].AtMs();
-  const double nextAt = next < schedule_.size() ? schedule_[next].AtMs() : total;
+  const double reached = AtMs(static_cast<size_t>(cursor_));
+  const double nextAt = next < schedule_.size() ? AtMs(next) : total;
   // Time goes by until the next line is due; a later line holds the
   // estimate at the time left from there.
   return std::max({0.0, total - nextAt, total - reached - (elapsedMs - reachedAtMs_)});

@@ -48,6 +48,9 @@ class UpgradeProgress {
   void Rebuild();
   // Serial: the rate position from first on with the shortest run.
   int QuickestRateFrom(int first) const;
+  // Where milestone index comes, silent detection rates taken as long as
+  // those seen so far.
+  double AtMs(size_t index) const;
   void Match(const std::string &id, double elapsedMs);
 
   const Link link_;
@@ -56,6 +59,10 @@ class UpgradeProgress {
   int ratePosition_ = 1;  // serial: the detection list position assumed
   bool rateKnown_ = false;
   std::vector<Milestone> schedule_;
+  std::vector<int> silentRatesUpTo_;  // silent detection rates up to each milestone
+  double silentMsSeen_ = 0;
+  int silentRatesSeen_ = 0;
+  double silentExtraMs_ = 0;  // what a silent rate took beyond the schedule, on average
   std::vector<std::pair<std::string, double>> history_;  // ids and times of the lines so far
   int cursor_ = -1;                                      // the last milestone reached
   double reachedAtMs_ = 0;

@@ -10,10 +10,6 @@
 namespace velloran {
 namespace {
 
-// A detection rate without a printer: 10 ms after the preamble, then reads
-// of 500 ms each (the port's read time-out) started while less than 501 ms
-// have passed: two of them.
-constexpr double kSilentRateMs = 10 + 2 * 500;
 constexpr double kFoundRateMs = 10;  // before the probe; the reply is wire time
 constexpr uint32_t kProbeBytes = 9 + 9;
 

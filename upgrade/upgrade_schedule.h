@@ -20,6 +20,11 @@ struct Milestone {
   double AtMs() const { return pausesMs + wireMs; }
 };
 
+// A detection rate without a printer: 10 ms after the preamble, then reads
+// of 500 ms each (the port's read time-out) started while less than 501 ms
+// have passed: two of them (three when the first ends right at 500 ms).
+inline constexpr double kSilentRateMs = 10 + 2 * 500;
+
 // The last milestone is the closing message box, the end of the run.
 std::vector<Milestone> UsbSchedule(uint32_t fileSize, uint32_t packetSize);
 // The printer at position ratePosition (1 … 6) of the detection list,

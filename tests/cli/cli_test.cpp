@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <grp.h>
+#include <algorithm>
 #include <sstream>
 #include <unistd.h>
 
@@ -249,6 +250,21 @@ TEST(ConsoleReporter, TextSpeaksTheReadersLanguage) {
       EXPECT_NE(text.find("打印机未响应！终止！"), std::string::npos) << text;
     }
   }
+}
+
+TEST(ConsoleReporter, QuietOutputIsTheFailureAndTheClosingLine) {
+  std::ostringstream out, err;
+  OutputSettings settings;
+  settings.verbosity = Verbosity::kQuiet;
+  ConsoleReporter reporter(out, err, settings);
+  reporter.BeginUpgrade(Link::kLpt, "LPT1", std::nullopt);
+  reporter.OnUpgradeStatus(new std::string("准备切换至boot模式，请稍等！"), 0);
+  reporter.ShowMessageBox("Upgrade Complete！！");
+  reporter.OnUpgradeStatus(new std::string("打印机未响应！退出！"), 0);
+  reporter.ReportResult(false);
+  const std::string text = out.str();
+  EXPECT_EQ(text.rfind("The printer did not take the frame; stopped\nUpgrade failed after ", 0), 0u) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
 }
 
 TEST(ConsoleReporter, NormalOutputNamesThePhasesAndTheFailures) {

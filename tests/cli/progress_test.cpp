@@ -104,6 +104,24 @@ TEST(UpgradeProgress, SerialRedrawsTheScheduleWhenThePrinterIsFound) {
   EXPECT_EQ(progress.Packets(), 20u);
 }
 
+// A silent rate that took three reads instead of two: the rates of the
+// second detection are expected to take as long.
+TEST(UpgradeProgress, SilentRatesTakeAsLongAsThoseSeen) {
+  UpgradeProgress progress(Link::kSerial, 5000);
+  StatusMeaning testing{"testing_baud", "", UpgradePhase::kDetect, StatusKind::kProgress, 4800};
+  progress.OnStatus(testing, 0);
+  testing.number = 9600;
+  progress.OnStatus(testing, 1510);
+  testing.number = 19200;
+  progress.OnStatus(testing, 3020);
+  const StatusMeaning found{"baud_found", "", UpgradePhase::kDetect, StatusKind::kProgress, 19200};
+  progress.OnStatus(found, 3030);
+  const std::vector<Milestone> schedule = SerialSchedule(5000, 512, 3);
+  const double scheduled = SerialUpgradeTime(5000, 512, 3).TotalMs() - schedule[3].AtMs();
+  // Two silent rates of the second detection, each 500 ms longer.
+  EXPECT_NEAR(progress.RemainingMs(3030), scheduled + 2 * 500, 1e-6);
+}
+
 TEST(ConsoleReporter, DrawsOneBarAsWideAsTheTerminal) {
   std::ostringstream out, err;
   OutputSettings settings;
