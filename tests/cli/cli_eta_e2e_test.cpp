@@ -5,8 +5,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 
+#include "cli_run.h"
 #include "commands.h"
 #include "e2e_support.h"
 #include "global_com_port.h"
@@ -26,18 +26,12 @@ TEST(CliEta, TheTimeLeftTracksTheRealEnd) {
   e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "COM5=" + printer.SlavePath());
   const e2e::ImageFile image(2000);
 
-  std::vector<std::string> args = {"velloran-cli", "upgrade", "--json", "--link", "serial", "--port", "COM5",
-                                   image.Path()};
-  std::vector<char *> argv;
-  for (auto &arg : args) argv.push_back(arg.data());
-  std::ostringstream out, err;
-  ASSERT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, {}), kExitOk) << err.str();
+  const test::CliRun run = test::RunArgs({"upgrade", "--json", "--link", "serial", "--port", "COM5", image.Path()});
+  ASSERT_EQ(run.status, kExitOk) << run.err;
   g_ComPort.Close(500);
   printer.Stop();
 
-  std::vector<Json> events;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) events.push_back(Json::parse(line));
+  const std::vector<Json> events = test::JsonEvents(run.out);
   ASSERT_GE(events.size(), 10u);
   const double end = events.back()["duration_ms"].get<double>();
   ASSERT_GT(end, 5000);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "cli_options.h"
+#include "cli_run.h"
 #include "commands.h"
 #include "console_reporter.h"
 #include "json_output.h"
@@ -18,26 +19,13 @@ namespace velloran::cli {
 namespace {
 
 using Outcome = ParsedCommandLine::Outcome;
+using test::CliRun;
+using test::RunArgs;
 
 CliOptions Options(std::vector<std::string> args) {
   const ParsedCommandLine parsed = ParseCommandLine(args);
   EXPECT_EQ(parsed.outcome, Outcome::kRun) << testing::PrintToString(args) << ": " << parsed.text;
   return parsed.options;
-}
-
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunArgs(std::vector<std::string> args) {
-  args.insert(args.begin(), "velloran-cli");
-  std::vector<char *> argv;
-  for (auto &arg : args) argv.push_back(arg.data());
-  std::ostringstream out, err;
-  const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
-  return {status, out.str(), err.str()};
 }
 
 TEST(CommandLine, UpgradeTakesItsOptionsInAnyOrder) {
@@ -139,19 +127,14 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhy) {
   run = RunArgs({"upgrade", "--json", "--link", "wifi", "fw.upd"});
   EXPECT_EQ(run.status, kExitUsage);
   EXPECT_TRUE(run.err.empty()) << run.err;
-  std::istringstream lines(run.out);
-  std::string error, result, extra;
-  std::getline(lines, error);
-  std::getline(lines, result);
-  EXPECT_FALSE(std::getline(lines, extra));
-  const Json errorEvent = Json::parse(error);
-  EXPECT_EQ(errorEvent["event"], "error");
-  EXPECT_EQ(errorEvent["id"], "bad_usage");
-  EXPECT_NE(errorEvent["en"].get<std::string>().find("wifi"), std::string::npos);
-  const Json resultEvent = Json::parse(result);
-  EXPECT_EQ(resultEvent["event"], "result");
-  EXPECT_EQ(resultEvent["ok"], false);
-  EXPECT_EQ(resultEvent["reason"], "bad_usage");
+  const std::vector<Json> events = test::JsonEvents(run.out);
+  ASSERT_EQ(events.size(), 2u) << run.out;
+  EXPECT_EQ(events[0]["event"], "error");
+  EXPECT_EQ(events[0]["id"], "bad_usage");
+  EXPECT_NE(events[0]["en"].get<std::string>().find("wifi"), std::string::npos);
+  EXPECT_EQ(events[1]["event"], "result");
+  EXPECT_EQ(events[1]["ok"], false);
+  EXPECT_EQ(events[1]["reason"], "bad_usage");
 }
 
 TEST(PortArgument, TakesNamesNumbersAndDeviceNodes) {
@@ -186,13 +169,6 @@ TEST(JsonLine, EscapesWhatJsonRequiresAndKeepsUtf8) {
   EXPECT_NO_THROW(Json::parse(JsonLine(Json{{"text", JsonText("\xFF\xFE")}})));
 }
 
-std::vector<Json> JsonLines(const std::string &text) {
-  std::vector<Json> events;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) events.push_back(Json::parse(line));
-  return events;
-}
-
 TEST(ConsoleReporter, JsonEventsCarryIdEnglishAndTheExactText) {
   std::ostringstream out, err;
   OutputSettings settings;
@@ -205,7 +181,7 @@ TEST(ConsoleReporter, JsonEventsCarryIdEnglishAndTheExactText) {
   reporter.ShowMessageBox("Upgrade \"Complete\"！");
   reporter.ReportResult(false);
   reporter.ReportResult(true, "late");  // only the first result counts
-  const std::vector<Json> events = JsonLines(out.str());
+  const std::vector<Json> events = test::JsonEvents(out.str());
   ASSERT_EQ(events.size(), 4u) << out.str();
   EXPECT_EQ(events[0]["event"], "status");
   EXPECT_EQ(events[0]["text"], "测试波特率4800......");

@@ -6,6 +6,7 @@
 
 #include "json_output.h"
 
+#include "cli_run.h"
 #include "commands.h"
 #include "port_choice.h"
 #include "e2e_support.h"
@@ -17,27 +18,9 @@
 namespace velloran::cli {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunArgs(std::vector<std::string> args) {
-  args.insert(args.begin(), "velloran-cli");
-  std::vector<char *> argv;
-  for (auto &arg : args) argv.push_back(arg.data());
-  std::ostringstream out, err;
-  const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, {});
-  return {status, out.str(), err.str()};
-}
-
-std::vector<std::string> SplitLines(const std::string &text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
+using test::CliRun;
+using test::RunArgs;
+using test::SplitLines;
 
 TEST(CliUpgrade, ParallelPortUpgradeInJsonExitsWithZero) {
   sim::LptPrinter printer;
