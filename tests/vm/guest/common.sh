@@ -46,6 +46,19 @@ cli() {
     END { if (r > 0) printf "%d", (u + s) * 100 / r; else print 100 }' /tmp/time.out)
 }
 
+# held NODE ARGS...: runs velloran-cli ARGS while another process holds
+# NODE open (the drivers allow one opener).
+held() {
+  node=$1
+  shift
+  sleep 30 3<>"$node" &
+  holder=$!
+  usleep 200000
+  cli "$@"
+  kill "$holder"
+  wait "$holder" 2>/dev/null
+}
+
 # The printer's flash must hold the image behind its 8-byte header (the
 # short last packet is padded with zeros).
 flash_matches() {

@@ -18,12 +18,7 @@ else
 fi
 
 # Held by another program: lp itself allows one opener.
-sleep 30 3>/dev/lp0 &
-holder=$!
-usleep 200000
-cli upgrade --link lpt "$image"
-kill "$holder"
-wait "$holder" 2>/dev/null
+held /dev/lp0 upgrade --link lpt "$image"
 # devtmpfs leaves the node to root: the advice must not send the user to
 # the group lp, which does not own it here.
 if [ "$status" -eq 1 ] && grep -q "belongs to the group 'root'" "$out"; then

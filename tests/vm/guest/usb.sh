@@ -61,12 +61,7 @@ else
 fi
 
 # 2. A printer held open by another program: usblp allows one opener.
-sleep 30 3<>/dev/usb/lp1 &
-holder=$!
-usleep 200000
-cli upgrade --link usb "$image"
-kill "$holder"
-wait "$holder" 2>/dev/null
+held /dev/usb/lp1 upgrade --link usb "$image"
 if [ "$status" -eq 1 ] && grep -q 'no USB printer could be opened' "$out"; then
   ok usb-held-elsewhere "(refused after ${elapsed_ms} ms)"
 else
