@@ -3,7 +3,8 @@
 #   1. cross-builds Velloran with mingw-w64 for x86_64 (build-win64) and i686
 #      (build-win32, built but not run: Wine here runs 64-bit programs only);
 #   2. checks with objdump that Corvalink.dll exports its twenty functions by
-#      name with ordinals 1-20 (no stdcall decoration on i686) and that
+#      name with ordinals 1-20 (no stdcall decoration on i686), ReadCom and
+#      CloseCom at the addresses of ReadUsb and CloseUsb, and that
 #      Velloran.exe imports ordinals 1-4 and 6-8 of it by ordinal only;
 #   3. runs the Windows test programs under Wine (ctest -L windows), the
 #      dialog ones on a virtual X display, and starts Velloran.exe until its
@@ -70,6 +71,17 @@ check_binaries() {  # <build dir> <objdump>
     awk -v base="$base" '{print $1 + base, $2}' | sort -n)
   [ "$exports" = "$expected_exports" ] ||
     fail "$bin/Corvalink.dll exports differ:"$'\n'"$(diff <(echo "$expected_exports") <(echo "$exports"))"
+  # ReadCom (11) and CloseCom (13) are ReadUsb (3) and CloseUsb (4) exported
+  # again: the same address; the other sixteen each have their own.
+  local addresses
+  addresses=$("$objdump" -p "$bin/Corvalink.dll" |
+    sed -n '/^Export Address Table -- Ordinal Base/,/^$/p' |
+    sed -n 's/^[[:space:]]*\[ *[0-9]*\] +base\[ *\([0-9]*\)\] \([0-9a-f]*\) Export RVA$/\1 \2/p')
+  rva() { echo "$addresses" | awk -v ordinal="$1" '$1 == ordinal {print $2}'; }
+  [ -n "$(rva 3)" ] && [ "$(rva 11)" = "$(rva 3)" ] && [ "$(rva 13)" = "$(rva 4)" ] ||
+    fail "$bin/Corvalink.dll: ReadCom/CloseCom are not ReadUsb/CloseUsb:"$'\n'"$addresses"
+  [ "$(echo "$addresses" | awk '{print $2}' | sort -u | wc -l)" = 18 ] ||
+    fail "$bin/Corvalink.dll: not eighteen routines behind the twenty exports:"$'\n'"$addresses"
   for program in Velloran.exe velloran-cli.exe; do
     imports=$("$objdump" -p "$bin/$program" | sed -n '/DLL Name: Corvalink.dll/,/^$/p' | tail -n +3)
     [ -n "$imports" ] || fail "$bin/$program does not import Corvalink.dll"

@@ -1,5 +1,5 @@
-// The serial-port pipe: OpenComW, OpenComA, ReadCom, WriteCom, CloseCom.
-// Reads and closes are those of the USB pipe.
+// The serial-port pipe: OpenComW, OpenComA, WriteCom. ReadCom and CloseCom
+// are ReadUsb and CloseUsb exported under a second name (Corvalink.def).
 #include "corvalink.h"
 #include "port_access.h"
 
@@ -40,17 +40,11 @@ extern "C" {
 HANDLE WINAPI OpenComW(LPCWSTR name, DWORD baud_rate) { return OpenCom(name, baud_rate); }
 HANDLE WINAPI OpenComA(LPCSTR name, DWORD baud_rate) { return OpenCom(name, baud_rate); }
 
-int WINAPI ReadCom(HANDLE port, LPVOID buffer, DWORD length, LPDWORD read) {
-  return ReadUsb(port, buffer, length, read);
-}
-
 int WINAPI WriteCom(HANDLE port, LPCVOID data, DWORD length, LPDWORD written) {
   if (port == INVALID_HANDLE_VALUE) return 0;
   // Reply bytes not read yet are lost here, as callers of this pipe expect.
   DiscardQueuedBytes(port);
   return WriteToPort(port, data, length, written);
 }
-
-int WINAPI CloseCom(HANDLE port) { return CloseUsb(port); }
 
 }  // extern "C"

@@ -16,6 +16,7 @@ namespace {
 struct DefExport {
   std::string name;
   int ordinal;
+  std::string routine;  // the function exported under this name
 };
 
 std::vector<DefExport> ReadDefFile() {
@@ -23,12 +24,16 @@ std::vector<DefExport> ReadDefFile() {
   std::vector<DefExport> exports;
   std::string line;
   while (std::getline(in, line)) {
-    // "    Name @N" lines; the heading lines start in the first column.
+    // "    Name @N" and "    Name = Routine @N" lines; the heading lines
+    // start in the first column.
     if (line.empty() || (line[0] != ' ' && line[0] != '\t')) continue;
     std::istringstream fields(line);
-    std::string name, ordinal;
-    if (fields >> name >> ordinal && ordinal.size() > 1 && ordinal[0] == '@')
-      exports.push_back({name, std::stoi(ordinal.substr(1))});
+    std::string name, ordinal, routine;
+    if (!(fields >> name >> ordinal)) continue;
+    routine = name;
+    if (ordinal == "=" && !(fields >> routine >> ordinal)) continue;
+    if (ordinal.size() > 1 && ordinal[0] == '@')
+      exports.push_back({name, std::stoi(ordinal.substr(1)), routine});
   }
   return exports;
 }
@@ -76,6 +81,24 @@ TEST(CorvalinkExports, EveryNameResolvesWithDlopen) {
     EXPECT_NE(dlsym(library, e.name.c_str()), nullptr) << e.name;
   EXPECT_EQ(dlsym(library, "InitNetServ"), nullptr);
   EXPECT_EQ(dlsym(library, "CloseNetPort"), nullptr);
+  dlclose(library);
+}
+
+// The serial pipe reads and closes with the USB pipe's routines, exported a
+// second time under their own names.
+TEST(CorvalinkExports, ReadComAndCloseComAreTheUsbRoutines) {
+  void *library = dlopen(CORVALINK_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  EXPECT_NE(dlsym(library, "ReadUsb"), nullptr);
+  EXPECT_EQ(dlsym(library, "ReadCom"), dlsym(library, "ReadUsb"));
+  EXPECT_NE(dlsym(library, "CloseUsb"), nullptr);
+  EXPECT_EQ(dlsym(library, "CloseCom"), dlsym(library, "CloseUsb"));
+  // Every other name is a routine of its own.
+  std::set<void *> addresses;
+  for (const DefExport &e : ReadDefFile()) {
+    if (e.routine == e.name) addresses.insert(dlsym(library, e.name.c_str()));
+  }
+  EXPECT_EQ(addresses.size(), 18u);
   dlclose(library);
 }
 

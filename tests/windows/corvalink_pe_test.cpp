@@ -108,6 +108,21 @@ TEST_F(CorvalinkDll, NameAndOrdinalLeadToTheSameFunction) {
   }
 }
 
+// The serial pipe reads and closes with the USB pipe's routines, exported a
+// second time under their own names and ordinals.
+TEST_F(CorvalinkDll, ReadComAndCloseComAreTheUsbRoutines) {
+  EXPECT_NE(GetProcAddress(dll_, "ReadUsb"), nullptr);
+  EXPECT_EQ(GetProcAddress(dll_, "ReadCom"), GetProcAddress(dll_, "ReadUsb"));
+  EXPECT_EQ(GetProcAddress(dll_, MAKEINTRESOURCEA(11)), GetProcAddress(dll_, MAKEINTRESOURCEA(3)));
+  EXPECT_NE(GetProcAddress(dll_, "CloseUsb"), nullptr);
+  EXPECT_EQ(GetProcAddress(dll_, "CloseCom"), GetProcAddress(dll_, "CloseUsb"));
+  EXPECT_EQ(GetProcAddress(dll_, MAKEINTRESOURCEA(13)), GetProcAddress(dll_, MAKEINTRESOURCEA(4)));
+  // Every other export is a routine of its own.
+  std::set<FARPROC> routines;
+  for (const auto &[name, ordinal] : kExports) routines.insert(GetProcAddress(dll_, name.c_str()));
+  EXPECT_EQ(routines.size(), 18u);
+}
+
 TEST(CorvalinkImports, TheDialogImportsOrdinalsOneToFourAndSixToEightOnly) {
   Imports imports = CorvalinkImportsOf("Velloran.exe");
   ASSERT_TRUE(imports.found);
