@@ -14,8 +14,8 @@ namespace velloran {
 
 struct DialogServices {
   ComPortProber probe_port;
-  // Optional: a hint shown after "COMn " in the port list, such as the device
-  // the port number stands for.
+  // Optional: a note shown beside "COMn " in the open port list, such as the
+  // device the port number stands for; empty for none.
   std::function<std::string(unsigned port)> describe_port;
   ProcedureLauncher *launcher = nullptr;
   std::atomic<int> *busy_flag = nullptr;

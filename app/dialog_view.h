@@ -25,6 +25,13 @@ class DialogView {
   // an unsorted one), an entry inserted at a position (no sorting), and
   // selecting an entry by position, which copies it into the edit field.
   virtual void AddComboEntry(int id, const std::string &text) = 0;
+  // An entry added as AddComboEntry does, with a note that the open list
+  // shows beside it (the device a port name stands for). The note is never
+  // part of the entry's text; a view without room for it drops it.
+  virtual void AddComboEntryWithNote(int id, const std::string &text, const std::string &note) {
+    (void)note;
+    AddComboEntry(id, text);
+  }
   virtual void InsertComboEntry(int id, int index, const std::string &text) = 0;
   virtual void SelectComboEntry(int id, int index) = 0;
 

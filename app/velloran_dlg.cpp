@@ -41,9 +41,13 @@ void CVelloranDlg::FillComPortList() {
   for (uint32_t port : m_arrFreePorts) {
     char entry[16];
     std::snprintf(entry, sizeof entry, "COM%u ", static_cast<unsigned>(port));
-    std::string text = entry;
-    if (services_.describe_port) text += services_.describe_port(port);
-    view_.AddComboEntry(IDC_COMBO_PORT, text);
+    // The entry stays "COMn " exactly: Load reads the number back from it.
+    std::string note = services_.describe_port ? services_.describe_port(port) : std::string();
+    if (note.empty()) {
+      view_.AddComboEntry(IDC_COMBO_PORT, entry);
+    } else {
+      view_.AddComboEntryWithNote(IDC_COMBO_PORT, entry, note);
+    }
   }
 }
 

@@ -12,10 +12,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTextCursor>
 #include <QThread>
 #include <algorithm>
@@ -53,6 +55,41 @@ QString NameFilter(const velloran::FileFilterChoice &choice) {
   // user sees the name exactly as given.
   return FromUtf8(choice.name) + " (" + patterns.join(' ') + ")";
 }
+
+// Rows of a combo box's open list: the entry, and its note (the tool tip
+// data) right-aligned in the rest of the row, so that a port shows the
+// device it stands for without the device becoming part of its text.
+class NotedEntryDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+    QStyledItemDelegate::paint(painter, option, index);
+    const QString note = index.data(Qt::ToolTipRole).toString();
+    if (note.isEmpty()) return;
+    const QFontMetrics metrics(option.font);
+    const int gap = metrics.horizontalAdvance("  ");
+    const QRect row = option.rect.adjusted(gap, 0, -gap / 2, 0);
+    const int room = row.width() - metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString()) - gap;
+    if (room <= 0) return;
+    painter->save();
+    painter->setFont(option.font);
+    painter->setPen(option.palette.color(option.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                               : QPalette::PlaceholderText));
+    painter->drawText(row, Qt::AlignRight | Qt::AlignVCenter, metrics.elidedText(note, Qt::ElideLeft, room));
+    painter->restore();
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const QString note = index.data(Qt::ToolTipRole).toString();
+    if (!note.isEmpty()) {
+      const QFontMetrics metrics(option.font);
+      size.rwidth() += metrics.horizontalAdvance("  ") * 2 + metrics.horizontalAdvance(note);
+    }
+    return size;
+  }
+};
 
 QColor FromColorRef(uint32_t color) { return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF); }
 
@@ -114,8 +151,12 @@ void QtVelloranDialog::BuildControls() {
         auto *box = new QComboBox(this);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);  // typed text is not added to the list
-        // A chosen entry shows its start (the port name), not the end of a
-        // long device hint.
+        box->setItemDelegate(new NotedEntryDelegate(box));
+        // The field is as narrow as the template makes it (39 units); the
+        // line edit's own padding of 2 pixels a side would scroll the last
+        // digit of "COM10 " out of view once the caret stands behind it.
+        box->lineEdit()->setTextMargins(-2, 0, -2, 0);
+        // A chosen entry shows from its first letter, whatever the caret did.
         connect(box, &QComboBox::currentIndexChanged, box, [box] { box->lineEdit()->setCursorPosition(0); });
         widget = box;
         break;
@@ -155,7 +196,7 @@ void QtVelloranDialog::BuildControls() {
       // the closed box is as high as its font needs.
       int closed = box->sizeHint().height();
       box->setMaxVisibleItems(std::max(1, (r.cy - closed) / (metrics.height() + 2)));
-      box->view()->setMinimumWidth(r.cx * 3);  // entries with a device hint stay readable
+      box->view()->setMinimumWidth(r.cx * 3);  // room for the notes beside the entries
       r.cy = closed;
     }
     widget->setGeometry(r.x, r.y, r.cx, r.cy);
@@ -230,13 +271,16 @@ void QtVelloranDialog::SetText(int id, const std::string &text) {
 }
 
 // The combos keep their entries sorted as text, ignoring case.
-void QtVelloranDialog::AddComboEntry(int id, const std::string &text) {
+void QtVelloranDialog::AddComboEntry(int id, const std::string &text) { AddComboEntryWithNote(id, text, {}); }
+
+void QtVelloranDialog::AddComboEntryWithNote(int id, const std::string &text, const std::string &note) {
   QComboBox *box = combo(id);
   if (!box) return;
   QString entry = FromUtf8(text);
   int index = 0;
   while (index < box->count() && QString::compare(box->itemText(index), entry, Qt::CaseInsensitive) <= 0) ++index;
   box->insertItem(index, entry);
+  if (!note.empty()) box->setItemData(index, FromUtf8(note), Qt::ToolTipRole);
 }
 
 void QtVelloranDialog::InsertComboEntry(int id, int index, const std::string &text) {

@@ -45,6 +45,7 @@ class QtVelloranDialog final : public QDialog,
   std::string GetText(int id) const override;
   void SetText(int id, const std::string &text) override;
   void AddComboEntry(int id, const std::string &text) override;
+  void AddComboEntryWithNote(int id, const std::string &text, const std::string &note) override;
   void InsertComboEntry(int id, int index, const std::string &text) override;
   void SelectComboEntry(int id, int index) override;
   void ScrollToBottom(int id) override;

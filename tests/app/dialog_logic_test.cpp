@@ -131,12 +131,14 @@ TEST_F(DialogLogicTest, StartUpProbesEveryPortOnceAndListsOnlyTheFreeOnes) {
   EXPECT_EQ(busy_.load(), 0);
 }
 
-TEST_F(DialogLogicTest, PortHintFollowsTheNumberAndKeepsTheParse) {
+TEST_F(DialogLogicTest, PortEntryIsTheNameAloneAndTheNodeItsNote) {
   DialogServices services = Services({7});
   services.describe_port = [](unsigned port) { return "/dev/ttyS" + std::to_string(port - 1); };
   CVelloranDlg dlg(view_, services);
   dlg.OnInitDialog();
-  EXPECT_EQ(view_.texts[IDC_COMBO_PORT], "COM7 /dev/ttyS6");
+  EXPECT_EQ(view_.entries[IDC_COMBO_PORT], std::vector<std::string>{"COM7 "});
+  EXPECT_EQ(view_.texts[IDC_COMBO_PORT], "COM7 ");
+  EXPECT_EQ(view_.notes[IDC_COMBO_PORT], (std::map<std::string, std::string>{{"COM7 ", "/dev/ttyS6"}}));
   g_strImagePath.Set("/tmp/fw.upd");
   view_.checked[IDC_RADIO_SERIAL] = true;
   dlg.OnBnClickedLoad();

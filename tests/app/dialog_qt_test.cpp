@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFileDialog>
@@ -94,6 +95,56 @@ TEST_F(DialogQtTest, StartUpState) {
   EXPECT_EQ(g_bUpgrading.load(), 0);
   EXPECT_EQ(qobject_cast<QLineEdit *>(dialog.control(IDC_EDIT_PATH))->text(), "");
   EXPECT_EQ(qobject_cast<QProgressBar *>(dialog.control(IDC_PROGRESS))->value(), 0);
+}
+
+// Pixels of a row's right half that differ from its background.
+int MarkedPixelsInRightHalf(const QImage &image, const QRect &row) {
+  const QColor background = image.pixelColor(row.right() - 1, row.top() + 1);
+  int marked = 0;
+  for (int y = row.top() + 1; y < row.bottom(); ++y) {
+    for (int x = row.left() + row.width() / 2; x < row.right() - 1; ++x) {
+      if (image.pixelColor(x, y) != background) ++marked;
+    }
+  }
+  return marked;
+}
+
+TEST_F(DialogQtTest, PortEntriesAreTheNameAloneWithTheNodeBesideThemInTheList) {
+  DialogServices services = Services({3, 10});
+  services.describe_port = [](unsigned port) { return port == 10 ? std::string("/dev/pts/3") : std::string(); };
+  QtVelloranDialog dialog(std::move(services));
+  dialog.show();
+  QComboBox *port = Combo(dialog, IDC_COMBO_PORT);
+  ASSERT_EQ(port->count(), 2);
+  EXPECT_EQ(port->itemText(0), "COM10 ");
+  EXPECT_EQ(port->itemText(1), "COM3 ");
+  EXPECT_EQ(port->currentText(), "COM10 ");
+  EXPECT_EQ(port->itemData(0, Qt::ToolTipRole).toString(), "/dev/pts/3");
+  EXPECT_TRUE(port->itemData(1, Qt::ToolTipRole).toString().isEmpty());
+
+  // The edit field shows the whole name from its first letter.
+  QLineEdit *edit = port->lineEdit();
+  EXPECT_EQ(edit->text(), "COM10 ");
+  // The caret can stand behind the last digit without the text scrolling.
+  auto caret = [edit] { return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect(); };
+  EXPECT_EQ(edit->cursorPosition(), 0);
+  const int start = caret().center().x();
+  edit->setCursorPosition(5);
+  edit->grab();  // the field scrolls, if it must, when it paints
+  EXPECT_EQ(caret().center().x() - start, QFontMetrics(edit->font()).horizontalAdvance("COM10"));
+  EXPECT_LT(caret().center().x(), edit->width());
+  edit->setCursorPosition(0);
+
+  // The open list shows the node in the row of its entry only.
+  port->showPopup();
+  QAbstractItemView *list = port->view();
+  ASSERT_TRUE(ProcessEventsUntil([&] { return list->isVisible(); }, 5s));
+  const QImage image = list->viewport()->grab().toImage();
+  const QRect noted = list->visualRect(list->model()->index(0, 0));
+  const QRect plain = list->visualRect(list->model()->index(1, 0));
+  EXPECT_GT(MarkedPixelsInRightHalf(image, noted), 20);
+  EXPECT_EQ(MarkedPixelsInRightHalf(image, plain), 0);
+  port->hidePopup();
 }
 
 TEST_F(DialogQtTest, NoFreePortLeavesTheComboEmpty) {

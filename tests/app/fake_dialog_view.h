@@ -23,6 +23,10 @@ class FakeDialogView : public DialogView {
   }
   void SetText(int id, const std::string &text) override { texts[id] = text; }
   void AddComboEntry(int id, const std::string &text) override { entries[id].push_back(text); }
+  void AddComboEntryWithNote(int id, const std::string &text, const std::string &note) override {
+    entries[id].push_back(text);
+    notes[id][text] = note;
+  }
   void InsertComboEntry(int id, int index, const std::string &text) override {
     entries[id].insert(entries[id].begin() + index, text);
   }
@@ -43,6 +47,7 @@ class FakeDialogView : public DialogView {
   std::map<int, std::string> texts;
   mutable std::map<int, int> reads;
   std::map<int, std::vector<std::string>> entries;
+  std::map<int, std::map<std::string, std::string>> notes;  // entry text -> note
   std::map<int, int> scrolls;
   std::vector<uint32_t> bar_colors;
   std::vector<int> bar_positions;
