@@ -128,6 +128,14 @@ INT_PTR Win32VelloranDialog::HandleMessage(UINT message, WPARAM wparam, LPARAM l
 void Win32VelloranDialog::OnInitDialog() {
   SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  // The port field is 39 units wide; with the edit control's margins taken
+  // from the font, "COM10 " is wider than the room left, and the field
+  // scrolls to its caret, which the focus puts behind the text ("OM10").
+  COMBOBOXINFO port{};
+  port.cbSize = sizeof port;
+  if (GetComboBoxInfo(GetDlgItem(hwnd_, IDC_COMBO_PORT), &port) && port.hwndItem != nullptr) {
+    SendMessageA(port.hwndItem, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+  }
   logic_.OnInitDialog();
 }
 

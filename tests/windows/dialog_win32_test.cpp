@@ -347,6 +347,28 @@ TEST_F(Win32DialogTest, StartUpListsFreePortsSortedAndTheHiddenBaudRates) {
   EXPECT_EQ(SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 0);
 }
 
+// The port field is 39 units wide: once it has the focus (its whole text
+// selected, the caret at the end) it still shows "COM10" from the "C".
+TEST_F(Win32DialogTest, PortFieldShowsTheWholePortNameWithTheFocus) {
+  HWND combo = Item(IDC_COMBO_PORT);
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+  HWND edit = info.hwndItem;
+  SendMessageA(dialog_->hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+  PumpUntil([] { return true; });
+  char text[32] = {};
+  GetWindowTextA(edit, text, sizeof text);
+  ASSERT_STREQ(text, "COM10 ");
+  RECT client;
+  GetClientRect(edit, &client);
+  const LRESULT first = SendMessageA(edit, EM_POSFROMCHAR, 0, 0);
+  const LRESULT behind = SendMessageA(edit, EM_POSFROMCHAR, 5, 0);  // where the "0" ends
+  EXPECT_GE(static_cast<short>(LOWORD(first)), 0) << "the text is scrolled";
+  EXPECT_LE(static_cast<short>(LOWORD(behind)), client.right)
+      << "first " << static_cast<short>(LOWORD(first)) << " width " << client.right;
+}
+
 TEST_F(Win32DialogTest, RadioButtonsExcludeEachOtherAndLoadStartsTheCheckedLink) {
   Click(IDC_BUTTON_LOAD);
   ASSERT_EQ(boxes_.size(), 1u);
