@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes a picture of the Windows dialog: runs build-win64/bin/Velloran.exe
 # under Wine in a virtual desktop on a virtual X display, waits for the
-# window titled "Velloran-V4.0" and saves the desktop's dialog area.
+# window titled "Velloran-V4.0" and saves the desktop's dialog area; checks
+# that the picture shows the classic look.
 # Usage: scripts/screenshot-windows.sh [OUTPUT.png]   (default docs/dialog-windows.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +25,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The prefix gets the classic look and a Chinese font (wine-look.reg).
+scripts/wine-run.sh --init
 
 # A virtual desktop draws the window frame and caption itself; a bare X
 # display has no window manager to do it.
@@ -52,4 +56,21 @@ else
 fi
 # Trim the empty desktop around the dialog.
 convert "$work/shot.png" -trim +repage "$output"
-echo "saved $output"
+
+# The classic look, as the users' systems draw it: the empty progress bar
+# shows the dialog's face colour (a visual style fills it with its own), so
+# PBM_SETBARCOLOR's phase colours are what fills it. The bar's middle line
+# lies at (24 + 264/2, 105 + 14/2) of the 319 x 154 dialog units; the
+# caption takes about 21 pixels above the client area.
+read -r width height < <(identify -format '%w %h\n' "$output")
+pixel() { convert "$output" -format "%[pixel:p{$1,$2}]" info:; }
+face=$(pixel 8 $((height / 2)))
+bar_y=$((21 + (height - 24) * 112 / 154))
+for percent in 30 50 70; do
+  sample=$(pixel $((width * percent / 100)) "$bar_y")
+  [ "$sample" = "$face" ] || {
+    echo "screenshot-windows: the progress bar at $percent% shows $sample, not the face colour $face" >&2
+    exit 1
+  }
+done
+echo "saved $output (classic look: the empty bar shows the face colour $face)"

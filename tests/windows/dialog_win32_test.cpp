@@ -414,6 +414,38 @@ TEST_F(Win32DialogTest, WorkerStatusLinesAndMessageBoxesArriveOnTheDialogThread)
   EXPECT_EQ(boxes_[0].thread, GetCurrentThreadId());
 }
 
+// What the user sees of the bar: the filled part in the colour of the band,
+// drawn in the classic look that PBM_SETBARCOLOR paints.
+TEST_F(Win32DialogTest, TheBarShowsTheColourOfItsBand) {
+  dialog_->RegisterAsUpgradeWindow();
+  HWND bar = Item(IDC_PROGRESS);
+  struct Case {
+    int code;
+    COLORREF color;
+  };
+  for (Case c : {Case{50, RGB(0, 0, 255)}, Case{150, RGB(0, 255, 0)}, Case{250, RGB(255, 0, 0)}}) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      velloran::SendUpgradeStatus("line", c.code);
+      done = true;
+    });
+    bool sent = PumpUntil([&] { return done.load(); });
+    worker.join();
+    ASSERT_TRUE(sent);
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT client;
+    GetClientRect(bar, &client);
+    HDC dc = GetDC(bar);
+    // A quarter of the way in lies inside the filled half; the last tenth
+    // is empty.
+    COLORREF filled = GetPixel(dc, client.right / 4, client.bottom / 2);
+    COLORREF empty = GetPixel(dc, client.right - client.right / 10, client.bottom / 2);
+    ReleaseDC(bar, dc);
+    EXPECT_EQ(filled, c.color) << c.code << std::hex << " got 0x" << filled;
+    EXPECT_NE(empty, c.color) << c.code;
+  }
+}
+
 TEST_F(Win32DialogTest, ClosingWhileAWorkerSendsNeitherHangsNorDeliversAfterwards) {
   dialog_->RegisterAsUpgradeWindow();
   std::atomic<bool> stop{false};
