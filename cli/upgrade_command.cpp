@@ -24,8 +24,15 @@ bool CheckSerialPort(unsigned number, ConsoleReporter &reporter) {
     case PortState::kFree: return true;
     case PortState::kBusy: reporter.ReportError(BusyAdvice(name, node, "dialout")); break;
     case PortState::kAbsent:
-      reporter.ReportError(CliMessage("port_missing", {{"port", name}, {"node", node.empty() ? "-" : node}}));
-#include <filesystem>
+      // A node can be there without a port behind it: the 8250 driver makes
+      // ttyS0-ttyS3 whether or not a UART answers.
+      if (node.empty()) {
+        reporter.ReportError(CliMessage("port_missing_no_node", {{"port", name}}));
+      } else if (std::filesystem::exists(node)) {
+        reporter.ReportError(CliMessage("port_without_uart", {{"port", name}, {"node", node}}));
+      } else {
+        reporter.ReportError(CliMessage("port_missing", {{"port", name}, {"node", node}}));
+      }
       break;
   }
   return false;

@@ -14,8 +14,7 @@ output=$2
 
 # The newest installed kernel that has its modules.
 kernel_version=""
-for image in /boot/vmlinuz-*; do
-  version=${image#/boot/vmlinuz-}
+for version in $(ls /boot | sed -n 's/^vmlinuz-//p' | sort -V); do
   [ -d "/lib/modules/$version" ] && kernel_version=$version
 done
 if [ -z "$kernel_version" ]; then
