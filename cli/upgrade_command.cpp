@@ -56,6 +56,16 @@ bool CheckUsbPrinter(ConsoleReporter &reporter) {
     CloseUsb(port);
     return true;
   }
+  // The printer the search stops at is there but cannot be opened: say
+  // which node, and the group that owns it.
+  for (const UsbPrinterPort &printer : ListUsbPrinters()) {
+    if (!printer.supported) continue;
+    if (printer.state == PortState::kBusy) {
+      reporter.ReportError(BusyAdvice("the USB printer", printer.node, "lp"));
+      return false;
+    }
+    break;
+  }
   reporter.ReportError(CliMessage("usb_unavailable"));
   return false;
 }

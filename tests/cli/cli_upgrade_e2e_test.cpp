@@ -9,6 +9,7 @@
 #include "cli_run.h"
 #include "commands.h"
 #include "port_choice.h"
+#include "device_names.h"
 #include "e2e_support.h"
 #include "lpt_printer.h"
 #include "serial_printer.h"
@@ -227,6 +228,31 @@ TEST(CliPorts, ListsParallelPortsAndUsbPrinters) {
   unsetenv("VELLORAN_SYSFS_ROOT");
   unsetenv("VELLORAN_DEV_ROOT");
   unsetenv("VELLORAN_DEVICE_MAP");
+}
+
+// A supported USB printer that another program holds: the advice names its
+// node and the group that owns the node, not a generic one.
+TEST(CliUpgrade, UsbPrinterHeldElsewhereIsNamedWithItsNodesGroup) {
+  sim::UsbPrinter printer(sim::UsbPrinterOptions{0x067B, 0x2305, 2, true, {}});
+  std::string error;
+  ASSERT_TRUE(printer.Start(&error)) << error;
+  e2e::SetEnvironment("VELLORAN_SYSFS_ROOT", printer.SysfsRoot().string());
+  e2e::SetEnvironment("VELLORAN_DEV_ROOT", printer.DevRoot().string());
+  const std::string node = printer.NodePath().string();
+  HANDLE holder = CreateFileA(node.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const std::string group = platform::DeviceNodeGroup(node);
+  ASSERT_FALSE(group.empty());
+  const e2e::ImageFile image(700);
+
+  const CliRun run = RunArgs({"upgrade", "--lang", "en", "--link", "usb", image.Path()});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_NE(run.err.find("the USB printer (" + node + ") cannot be opened"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("'" + group + "'"), std::string::npos) << run.err;
+  CloseHandle(holder);
+  printer.Stop();
+  unsetenv("VELLORAN_SYSFS_ROOT");
+  unsetenv("VELLORAN_DEV_ROOT");
 }
 
 }  // namespace

@@ -62,7 +62,9 @@ fi
 
 # 2. A printer held open by another program: usblp allows one opener.
 held /dev/usb/lp1 upgrade --link usb "$image"
-if [ "$status" -eq 1 ] && grep -q 'no USB printer could be opened' "$out"; then
+# devtmpfs leaves the node to root: the advice names the node and says so.
+if [ "$status" -eq 1 ] && grep -q 'the USB printer (/dev/usb/lp1) cannot be opened' "$out" &&
+  grep -q "belongs to the group 'root'" "$out"; then
   ok usb-held-elsewhere "(refused after ${elapsed_ms} ms)"
 else
   bad usb-held-elsewhere "exit $status"
