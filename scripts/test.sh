@@ -19,11 +19,19 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 scripts/build.sh "${build_args[@]}"
 export QT_QPA_PLATFORM=offscreen
-labels=(-LE vm)
-for argument in "$@"; do
-  case "$argument" in
-    -LE* | --label-exclude*) ;;
-    -L* | --label-regex*) labels=() ;;
+# The vm label stays out unless -L names labels; an exclusion of the
+# caller's own is widened to leave vm out as well.
+labels_named=0
+exclude=""
+arguments=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -LE | --label-exclude) exclude=$2; shift 2; continue ;;
+    -L* | --label-regex*) labels_named=1 ;;
   esac
+  arguments+=("$1")
+  shift
 done
-ctest --test-dir "$build_dir" --output-on-failure -j 2 "${labels[@]}" "$@"
+[ "$labels_named" -eq 1 ] || exclude="vm${exclude:+|$exclude}"
+[ -z "$exclude" ] || arguments+=(-LE "$exclude")
+ctest --test-dir "$build_dir" --output-on-failure -j 2 ${arguments[@]+"${arguments[@]}"}
