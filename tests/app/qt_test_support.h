@@ -26,6 +26,11 @@ inline QApplication &TestApplication() {
   return *application;
 }
 
+// The bound for a wait on something that follows as soon as another thread
+// gets its turn: generous, since a loaded machine (or ThreadSanitizer) may
+// hold that thread back for seconds; a wait ends as soon as its event comes.
+inline constexpr std::chrono::seconds kEventBound{30};
+
 // Runs the event loop until done() holds or the time is up; returns done().
 inline bool ProcessEventsUntil(const std::function<bool()> &done, std::chrono::milliseconds limit) {
   QElapsedTimer timer;

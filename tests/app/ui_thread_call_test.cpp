@@ -113,7 +113,7 @@ TEST(UiThreadCall, ClosingReleasesAWaitingWorkerAndTheTaskNeverRuns) {
   std::future<bool> result = returned.get_future();
   EXPECT_EQ(result.wait_for(200ms), std::future_status::timeout) << "must wait while the UI is alive";
   call.BeginClosing();
-  ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
+  ASSERT_EQ(result.wait_for(30s), std::future_status::ready);  // generous: the machine may be loaded
   EXPECT_FALSE(result.get());
   worker.join();
   ui.Hold(false);  // the queued task now comes up, and must do nothing
