@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds, and runs the whole suite.
-# Usage: scripts/test.sh [--sanitize] [ctest arguments...]
-#   --sanitize   build with -fsanitize=address,undefined in build-sanitize/
+# Usage: scripts/test.sh [--sanitize|--thread-sanitize] [ctest arguments...]
+#   --sanitize          build with -fsanitize=address,undefined in build-sanitize/
+#   --thread-sanitize   build with -fsanitize=thread in build-tsan/; a report
+#                       fails its test (tests/thread_sanitizer.supp names the
+#                       orderings inside Qt that it cannot see)
 # Example: scripts/test.sh -L pty
 # The suite in a virtual machine (label vm) runs only when asked for with -L:
 # scripts/test-vm.sh runs it.
@@ -12,11 +15,10 @@ scripts/install-deps.sh build gui
 
 build_dir=build
 build_args=()
-if [ "${1:-}" = "--sanitize" ]; then
-  shift
-  build_dir=build-sanitize
-  build_args+=(--sanitize)
-fi
+case "${1:-}" in
+  --sanitize) shift; build_dir=build-sanitize; build_args+=(--sanitize) ;;
+  --thread-sanitize) shift; build_dir=build-tsan; build_args+=(--thread-sanitize) ;;
+esac
 scripts/build.sh "${build_args[@]}"
 export QT_QPA_PLATFORM=offscreen
 # The vm label stays out unless -L names labels; an exclusion of the
