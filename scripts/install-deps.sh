@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Velloran needs, only when some are missing.
 # Usage: scripts/install-deps.sh [build] [gui] [windows] [screenshots] [vm] [packages]
-#   build        compiler, CMake, Ninja, ccache, GoogleTest, CLI11, nlohmann-json,
-#                jsonschema for the JSON output's test (always included)
+#   build        compilers (g++ and clang), CMake, Ninja, ccache, GoogleTest, CLI11,
+#                nlohmann-json, jsonschema for the JSON output's test (always included)
 #   gui          Qt 6 Widgets and a CJK font for the dialog
 #   windows      the mingw-w64 cross compilers, Wine, and NSIS for the installer
 #   screenshots  Xvfb and ImageMagick, for pictures of the dialog
@@ -11,7 +11,7 @@
 #   packages     what the Debian packages are made and checked with
 set -euo pipefail
 
-packages=(g++ cmake ninja-build ccache pkg-config libgtest-dev libgmock-dev python3
+packages=(g++ clang cmake ninja-build ccache pkg-config libgtest-dev libgmock-dev python3
           libcli11-dev nlohmann-json3-dev python3-jsonschema)
 for group in "$@"; do
   case "$group" in
