@@ -13,7 +13,9 @@ namespace {
 
 constexpr char kExitStatusHelp[] =
     "Exit status: 0 the upgrade completed (on the parallel port: every frame was written), 1 it failed or a "
-    "port cannot be used, 2 bad usage.";
+    "port cannot be used, 2 bad usage. Ctrl-C, SIGTERM or SIGHUP during an upgrade (or a closed output) stop "
+    "it at the next frame boundary, close the port and say what state the printer is in; the status is then "
+    "130, 143 or 129 (141 for a closed output). A second Ctrl-C ends the tool at once.";
 
 const std::map<std::string, Link> kLinks = {{"usb", Link::kUsb}, {"serial", Link::kSerial}, {"lpt", Link::kLpt}};
 
@@ -69,12 +71,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
       ->check(CLI::IsMember({"usb", "serial", "lpt"}));
   CLI::Option *portOption = upgrade->add_option(
       "--port", port,
-      "Serial link only: COMn, n, or a device node such as /dev/ttyUSB0 (default: the first free COM port)");
+      "Serial link only: COMn or n (1 to 1024, no leading zeros), or any serial device node such as "
+      "/dev/ttyAMA0 or /dev/serial/by-id/... (default: the first free COM port)");
   upgrade->add_flag("--json", options.json, "One JSON object per line instead of text (docs/cli-json.md)");
   upgrade->add_option("IMAGE", options.image, "The firmware image file")->required();
   upgrade->footer(kExitStatusHelp);
 
-  CLI::App *ports = app.add_subcommand("ports", "List the COM ports present, free or busy, with their device nodes");
+  CLI::App *ports = app.add_subcommand(
+      "ports", "List the serial ports, parallel ports and USB printers present, free or busy, with their nodes");
+  ports->add_flag("--json", options.json, "One JSON object instead of text");
   CLI::App *info = app.add_subcommand(
       "info", "Show the image's size, version bytes, packet count and how long an upgrade takes on each link");
   info->add_option("IMAGE", options.image, "The firmware image file")->required();

@@ -1,5 +1,6 @@
 // The commands of velloran-cli. Each returns the exit status: 0 success
-// (for upgrade: the upgrade completed), 1 failure, 2 bad usage.
+// (for upgrade: the upgrade completed), 1 failure, 2 bad usage; an upgrade
+// that a signal stopped returns 128 + the signal's number.
 #pragma once
 
 #include <ostream>
@@ -26,8 +27,9 @@ OutputSettings SettingsFor(const CliOptions &options, const OutputTerminal &term
 // Runs the procedure of the chosen link, printing what it reports.
 int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter);
 
-// Lists the COM ports present, free and busy.
-int RunPorts(std::ostream &out);
+// Lists the serial ports, parallel ports and USB printers present, free and
+// busy (--json: one JSON object).
+int RunPorts(const CliOptions &options, std::ostream &out);
 
 // Size, version bytes, packets and upgrade times of an image.
 int RunInfo(const CliOptions &options, std::ostream &out, std::ostream &err);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "exchange.h"
+#include "upgrade_interruption.h"
 #include "narrow_text.h"
 
 namespace velloran::cli {
@@ -57,6 +58,11 @@ double ConsoleReporter::ElapsedMs() const {
 void ConsoleReporter::Emit(const Json &event) {
   out_ << JsonLine(event) << "\n";
   out_.flush();
+  CheckOutput();
+}
+
+void ConsoleReporter::CheckOutput() {
+  if (!out_) StopUpgrade(StopCause::kOutputClosed);
 }
 
 void ConsoleReporter::AddProgress(Json &event, double elapsedMs) const {
@@ -90,6 +96,7 @@ void ConsoleReporter::DrawBar() {
        << DrawProgressBar(PaddedPhaseName(phase_, language), progress_->Fraction(elapsed), band_, left,
                           settings_.look);
   out_.flush();
+  CheckOutput();
   barShown_ = true;
 }
 
@@ -98,6 +105,7 @@ void ConsoleReporter::PrintLine(const std::string &line) {
   out_ << line << "\n";
   DrawBar();
   out_.flush();
+  CheckOutput();
 }
 
 void ConsoleReporter::StartTicker() {
@@ -283,6 +291,7 @@ void ConsoleReporter::ReportResult(bool ok, std::string_view reasonId) {
     event["bytes_sent"] = sent;
     event["bytes_total"] = total;
     event["duration_ms"] = static_cast<long long>(elapsed);
+    if (!printerState_.empty()) event["printer"] = printerState_;
     Emit(event);
     return;
   }
@@ -290,6 +299,25 @@ void ConsoleReporter::ReportResult(bool ok, std::string_view reasonId) {
   // An error before the upgrade began has been said already.
   if (begun_) out_ << closing.In(language) << "\n";
   out_.flush();
+}
+
+void ConsoleReporter::ReportStopped(const Message &state, std::string_view reasonId, std::string_view printerState) {
+  {
+    std::lock_guard lock(mutex_);
+    printerState_ = printerState;
+    if (settings_.json) {
+      Json event = Event("stopped", phase_, state);
+      event["printer"] = printerState_;
+      AddProgress(event, ElapsedMs());
+      Emit(event);
+    } else {
+      ClearBar();
+      out_.flush();
+    }
+  }
+  err_ << "velloran-cli: " << state.In(settings_.language) << "\n";
+  err_.flush();
+  ReportResult(false, reasonId);
 }
 
 }  // namespace velloran::cli

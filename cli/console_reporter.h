@@ -60,6 +60,11 @@ class ConsoleReporter : public UpgradeWindow {
   // The end: whether the upgrade completed and, on failure, the reason's id
   // (empty: the first failure reported). Only the first call counts.
   void ReportResult(bool ok, std::string_view reasonId = {});
+  // The end of an upgrade that a stop ended: the sentence on the printer's
+  // state goes to the error output (which outlives a closed output; with
+  // --json also as a "stopped" event), then the result with the reason and
+  // the printer's state (unchanged, boot_mode, flash_written).
+  void ReportStopped(const Message &state, std::string_view reasonId, std::string_view printerState);
 
   // The phase the upgrade is in (kPrepare until the first status line);
   // safe from any thread.
@@ -76,6 +81,9 @@ class ConsoleReporter : public UpgradeWindow {
   // The progress members of a JSON event, where they apply.
   void AddProgress(Json &event, double elapsedMs) const;
   void Emit(const Json &event);
+  // After a write: an output that can no longer be written (a closed pipe, a
+  // terminal gone) stops the upgrade at its next frame boundary.
+  void CheckOutput();
 
   std::ostream &out_;
   std::ostream &err_;
@@ -90,6 +98,7 @@ class ConsoleReporter : public UpgradeWindow {
   int band_ = -1;
   bool barShown_ = false;
   std::optional<Message> firstFailure_;  // the reason of a failed upgrade
+  std::string printerState_;             // after a stop: the printer's state
   std::atomic<UpgradePhase> phase_{UpgradePhase::kPrepare};
   std::atomic<bool> resultReported_{false};
   std::thread ticker_;

@@ -5,6 +5,7 @@
 #include "baud_detection.h"
 #include "commands.h"
 #include "image_facts.h"
+#include "printable_text.h"
 #include "upgrade_timing.h"
 
 namespace velloran::cli {
@@ -12,14 +13,14 @@ namespace velloran::cli {
 int RunInfo(const CliOptions &options, std::ostream &out, std::ostream &err) {
   const ImageLoadResult loaded = LoadImageFile(options.image);
   if (!loaded.ok()) {
-    err << "velloran-cli: " << options.image << ": " << loaded.cause << " (" << loaded.error << ")\n";
+    err << "velloran-cli: " << PrintableText(options.image) << ": " << loaded.cause << " (" << loaded.error << ")\n";
     return kExitFailed;
   }
   const ImageFacts facts = FactsOf(options.image, loaded.image);
   const uint32_t size = facts.size;
 
   char line[200];
-  out << "image:    " << options.image << "\n";
+  out << "image:    " << PrintableText(options.image) << "\n";
   std::snprintf(line, sizeof line, "size:     %u bytes (8-byte header, %u bytes of data)\n", size, size - 8);
   out << line;
   out << "version:  " << facts.VersionText() << "\n";

@@ -4,9 +4,14 @@
 
 #include "commands.h"
 #include "terminal.h"
+#include "upgrade_interruption.h"
 
 int main(int argc, char **argv) {
+  // Before any thread starts: they inherit the signals' blocking.
+  velloran::cli::WatchForInterruption();
   const velloran::cli::OutputTerminal terminal{velloran::platform::StreamIsTerminal(stdout),
                                                velloran::platform::TerminalColumns(stdout)};
-  return velloran::cli::RunCli(argc, argv, std::cout, std::cerr, terminal);
+  const int status = velloran::cli::RunCli(argc, argv, std::cout, std::cerr, terminal);
+  velloran::cli::EndLikeTheStop();
+  return status;
 }

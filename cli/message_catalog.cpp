@@ -48,36 +48,79 @@ const CatalogRow kRows[] = {
      "{port}不存在（没有设备节点）；请参见 velloran-cli ports"},
     {"port_without_uart", "{port} does not exist ({node} has no port behind it); see velloran-cli ports",
      "{port}不存在（{node}后面没有串口）；请参见 velloran-cli ports"},
-    {"port_busy",
-     "{where} cannot be opened: another program holds it, or you may not open it.\n"
-     "  If no other program uses it, give yourself the right to open it: its node\n"
-     "  belongs to the group '{group}' (check with: ls -l {node}), so run\n"
-     "    sudo usermod -aG {group} $USER\n"
-     "  and log in again.",
-     "无法打开{where}：其他程序正在使用它，或您没有打开它的权限。\n"
-     "  若没有其他程序使用它，请获取打开它的权限：其设备节点属于用户组“{group}”\n"
-     "  （可用 ls -l {node} 查看），请运行\n"
-     "    sudo usermod -aG {group} $USER\n"
-     "  并重新登录。"},
-    {"port_busy_root",
-     "{where} cannot be opened: another program holds it, or you may not open it.\n"
-     "  Its node belongs to the group 'root' (check with: ls -l {node}), so only\n"
-     "  root may open it: run the tool as root, or have the device manager give such\n"
-     "  nodes to the group '{group}' and run\n"
-     "    sudo usermod -aG {group} $USER\n"
-     "  and log in again.",
-     "无法打开{where}：其他程序正在使用它，或您没有打开它的权限。\n"
-     "  其设备节点属于用户组“root”（可用 ls -l {node} 查看），只有root可以打开它：\n"
-     "  请以root身份运行本工具，或让设备管理器把这类节点交给用户组“{group}”，然后运行\n"
-     "    sudo usermod -aG {group} $USER\n"
-     "  并重新登录。"},
-    {"lpt_missing", "there is no parallel port LPT1{node_note}", "没有并口LPT1{node_note}"},
-    {"usb_unavailable",
-     "no USB printer could be opened. Either none of a supported maker is attached and switched on, or another "
-     "program holds it, or you may not open its node /dev/usb/lpN: such nodes belong to the group 'lp', so "
-     "run: sudo usermod -aG lp $USER, and log in again",
-     "无法打开USB打印机：没有连接并打开受支持厂商的打印机，或其他程序正在使用它，或您没有打开其设备节点 "
-     "/dev/usb/lpN 的权限：这类节点属于用户组“lp”，请运行 sudo usermod -aG lp $USER 并重新登录"},
+    {"port_node_missing", "{port} does not exist; see velloran-cli ports", "{port}不存在；请参见 velloran-cli ports"},
+    {"port_node_without_port", "{port} does not exist (no port behind it); see velloran-cli ports",
+     "{port}不存在（其后没有端口）；请参见 velloran-cli ports"},
+    {"port_not_device", "{where} is not a device: a plain file or a folder", "{where}不是设备：它是普通文件或文件夹"},
+    {"port_not_serial", "{where} is not a serial port (not a terminal device)", "{where}不是串口（不是终端设备）"},
+    {"port_held", "{where} cannot be opened: it is in use by {holders}; end that program or let it close the port",
+     "无法打开{where}：{holders}正在使用它；请结束该程序或让它关闭端口"},
+    {"port_held_unseen",
+     "{where} cannot be opened: another program holds it (none that this user may see; `sudo fuser -v {node}` "
+     "names it)",
+     "无法打开{where}：另一个程序正在使用它（当前用户看不到是哪一个；`sudo fuser -v {node}` 可以列出）"},
+    {"holder", "{program} (process {pid})", "{program}（进程{pid}）"},
+    {"port_not_permitted",
+     "{where} cannot be opened: you may not open it: it belongs to the group '{group}' (see `ls -l {node}`), "
+     "which you are not in; run\n    sudo usermod -aG {group} $USER\n  and log in again",
+     "无法打开{where}：您没有打开它的权限：它属于用户组“{group}”（可用 ls -l {node} 查看），而您不在该组中；请运行\n"
+     "    sudo usermod -aG {group} $USER\n  并重新登录"},
+    {"port_not_permitted_relogin",
+     "{where} cannot be opened yet: you are a member of its group '{group}', but this login started before you "
+     "were added; log in again (or run `newgrp {group}`)",
+     "暂时无法打开{where}：您已是其用户组“{group}”的成员，但本次登录早于加入该组；请重新登录（或运行 newgrp {group}）"},
+    {"port_owner_only",
+     "{where} cannot be opened: you may not open it: it belongs to the group '{group}' (see `ls -l {node}`), and "
+     "only its owner may open it: a udev rule must give you access",
+     "无法打开{where}：您没有打开它的权限：它属于用户组“{group}”（可用 ls -l {node} 查看），只有其所有者可以打开它："
+     "需要一条udev规则为您授予访问权限"},
+    {"port_denied_to_root", "{where} cannot be opened: even root may not open it; check `ls -l {node}`",
+     "无法打开{where}：即使root也不能打开它；请检查 ls -l {node}"},
+    {"usb_not_permitted",
+     "{where} cannot be opened: you may not open it: it belongs to the group '{group}' (see `ls -l {node}`). The "
+     "Velloran package's udev rule gives the user at the seat access to the USB printers of the supported makers: "
+     "install the package and plug the printer in again",
+     "无法打开{where}：您没有打开它的权限：它属于用户组“{group}”（可用 ls -l {node} 查看）。Velloran软件包的udev"
+     "规则允许当前座席的用户访问受支持厂商的USB打印机：请安装该软件包，然后重新插上打印机"},
+    {"usb_not_permitted_or_join",
+     "{where} cannot be opened: you may not open it: it belongs to the group '{group}' (see `ls -l {node}`). The "
+     "Velloran package's udev rule gives the user at the seat access to the USB printers of the supported makers: "
+     "install the package and plug the printer in again, or join the group: sudo usermod -aG {group} $USER, then "
+     "log in again",
+     "无法打开{where}：您没有打开它的权限：它属于用户组“{group}”（可用 ls -l {node} 查看）。Velloran软件包的udev"
+     "规则允许当前座席的用户访问受支持厂商的USB打印机：请安装该软件包，然后重新插上打印机；或者加入该用户组："
+     "sudo usermod -aG {group} $USER，然后重新登录"},
+    {"usb_none_attached", "no USB printer is attached (or switched on); see velloran-cli ports",
+     "没有连接（或未打开）USB打印机；请参见 velloran-cli ports"},
+    {"usb_none_supported", "no attached USB printer is of a supported maker; see velloran-cli ports",
+     "已连接的USB打印机都不是受支持厂商的产品；请参见 velloran-cli ports"},
+    {"no_free_port", "no free COM port found (see velloran-cli ports); give the printer's port with --port",
+     "未找到空闲的COM端口（参见 velloran-cli ports）；请用 --port 指定打印机的端口"},
+    {"bad_port_syntax",
+     "bad port '{port}': give COMn or n (1 to 1024, without leading zeros) or a device node such as /dev/ttyUSB0",
+     "端口“{port}”有误：请给出COMn或n（1至1024，不带前导零），或设备节点，例如 /dev/ttyUSB0"},
+    {"port_unmappable", "no COM name can be given to {node}", "无法为{node}分配COM名称"},
+    {"port_used", "Port: {port}", "端口：{port}"},
+
+    // An upgrade stopped from outside: its cause, and the printer's state.
+    {"stopped_by_sigint", "by Ctrl-C (SIGINT)", "被Ctrl-C（SIGINT）"},
+    {"stopped_by_sigterm", "by SIGTERM", "被SIGTERM"},
+    {"stopped_by_sighup", "because the terminal went away (SIGHUP)", "因终端断开（SIGHUP）"},
+    {"stopped_by_closed_output", "because its output was closed", "因输出被关闭"},
+    {"interrupted", "interrupted by Ctrl-C (SIGINT)", "被Ctrl-C（SIGINT）中断"},
+    {"terminated", "ended by SIGTERM", "被SIGTERM终止"},
+    {"hung_up", "the terminal went away (SIGHUP)", "终端已断开（SIGHUP）"},
+    {"output_closed", "the output was closed", "输出已被关闭"},
+    {"stopped_nothing_sent", "Upgrade stopped {cause} before anything was sent to the printer: nothing changed.",
+     "升级{cause}停止，尚未向打印机发送任何数据：打印机没有任何改变。"},
+    {"stopped_before_erase",
+     "Upgrade stopped {cause} before the erase: the printer's firmware is unchanged; it may stay in boot mode "
+     "until it is switched off and on.",
+     "升级{cause}停止，尚未擦除：打印机的固件没有改变；它可能停留在Boot模式，直到断电重启。"},
+    {"stopped_after_erase",
+     "Upgrade stopped {cause} after the erase began: the printer's flash is erased or partly written. Keep the "
+     "printer powered and run the upgrade again.",
+     "升级{cause}停止，擦除已经开始：打印机的闪存已被擦除或只写入了一部分。请保持打印机通电，并重新运行升级。"},
 };
 
 }  // namespace

@@ -1,50 +1,46 @@
-// Resolving --port to a COM number.
+// Resolving --port to a COM number and its node.
 #include "port_choice.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "device_name_syntax.h"
 #include "device_names.h"
 #include "port_probe.h"
+#include "printable_text.h"
 
 namespace velloran::cli {
-namespace {
-
-constexpr unsigned kHighestComPort = 1024;
-
-bool AllDigits(const std::string &text) {
-  return !text.empty() && text.size() <= 5 &&
-         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
-}
-
-}  // namespace
 
 PortChoice ParsePortArgument(const std::string &text) {
-  unsigned number = 0;
-  if (AllDigits(text)) {
-    number = static_cast<unsigned>(std::stoul(text));
-  } else if (!text.empty() && text[0] == '/') {
-    number = platform::ComNumberForNode(text);
-    if (number == 0) {
-      return {0, "no COM name leads to " + text +
-                     "; name it in VELLORAN_DEVICE_MAP (for example VELLORAN_DEVICE_MAP=COM5=" + text +
-                     ") and give --port COM5"};
-    }
-  } else {
-    number = platform::ComNumberFromName(text);
+  PortChoice choice;
+  if (!text.empty() && text[0] == '/') {
+    choice.node = text;
+    choice.number = platform::ComNumberForNode(text);
+    return choice;
   }
-  if (number < 1 || number > kHighestComPort) {
-    return {0, "bad port '" + text + "': give COMn or n (1 to 1024) or a device node such as /dev/ttyUSB0"};
+  const auto digits = platform::device_syntax::ParseNumber(text, platform::device_syntax::kLargestPortNumber);
+  choice.number = digits ? *digits : platform::ComNumberFromName(text);
+  if (choice.number == 0) {
+    choice.error = CliMessage("bad_port_syntax", {{"port", PrintableText(text)}});
+    choice.usageError = true;
+    return choice;
   }
-  return {number, {}};
+  choice.node = platform::ComPortNode(choice.number);
+  return choice;
 }
 
 PortChoice ChooseComPort(const std::optional<std::string> &argument) {
-  if (argument) return ParsePortArgument(*argument);
-  for (const PresentPort &port : ListComPorts()) {
-    if (port.state == PortState::kFree) return {port.number, {}};
+  if (argument) {
+    PortChoice choice = ParsePortArgument(*argument);
+    if (choice.number == 0 && !choice.usageError) {
+      choice.number = platform::ComNumberLeadingTo(choice.node);
+      if (choice.number == 0) choice.error = CliMessage("port_unmappable", {{"node", PrintableText(choice.node)}});
+    }
+    return choice;
   }
-  return {0, "no free COM port found; give the printer's port with --port"};
+  for (const PresentPort &port : ListComPorts()) {
+    if (port.state == PortState::kFree) return {port.number, port.node, std::nullopt, false};
+  }
+  PortChoice none;
+  none.error = CliMessage("no_free_port");
+  return none;
 }
 
 }  // namespace velloran::cli

@@ -1,19 +1,25 @@
-// The COM port number for the serial link, from --port or, without it, the
-// first free port.
+// The serial port for the upgrade, from --port or, without it, the first
+// free COM port.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "messages.h"
+
 namespace velloran::cli {
 
 struct PortChoice {
-  unsigned number = 0;  // COMn; 0 when none could be chosen
-  std::string error;    // why not, as a usage error
+  unsigned number = 0;           // COMn; 0 when none could be chosen
+  std::string node;              // a device node given with --port, or the node of COMn
+  std::optional<Message> error;  // why none could be chosen
+  bool usageError = false;       // the argument itself is malformed
 };
 
-// "COMn", "\\.\COMn", "n" (1 … 1024), or a device node that a COM name leads
-// to (the default table or VELLORAN_DEVICE_MAP).
+// "COMn", "\\.\COMn" or "n" (n from 1 to 1024, written without leading
+// zeros, one rule for all three forms), or a device node: any path that
+// starts with '/'. A node without a COM name gets one (see
+// platform::ComNumberLeadingTo) when the port is chosen.
 PortChoice ParsePortArgument(const std::string &text);
 
 // The serial port to use: the argument's, or the lowest free COM port.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "printable_text.h"
 
 namespace velloran::cli {
 namespace {
@@ -33,7 +34,7 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, const Ou
       CliOptions options;
       options.json = parsed.jsonWanted;
       ConsoleReporter reporter(out, err, SettingsFor(options, {}));
-      reporter.ReportError(CliMessage("bad_usage", {{"detail", parsed.text}}));
+      reporter.ReportError(CliMessage("bad_usage", {{"detail", PrintableText(parsed.text)}}));
       reporter.ReportResult(false, "bad_usage");
       return kExitUsage;
     }
@@ -41,7 +42,7 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, const Ou
   }
   const CliOptions &options = parsed.options;
   switch (options.command) {
-    case Command::kPorts: return RunPorts(out);
+    case Command::kPorts: return RunPorts(options, out);
     case Command::kInfo: return RunInfo(options, out, err);
     case Command::kUpgrade: {
       ConsoleReporter reporter(out, err, SettingsFor(options, terminal));

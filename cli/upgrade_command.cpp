@@ -1,73 +1,76 @@
-// velloran-cli upgrade: announces the image, checks that the port can be
-// opened, then runs the link's procedure with the tool as its main window.
-#include <filesystem>
+// velloran-cli upgrade: chooses the port, announces the image, checks that
+// the port can be used (and says why not), names it, then runs the link's
+// procedure with the tool as its main window. A signal or a closed output
+// stops the procedure at a frame boundary (upgrade_interruption.h).
 #include <string>
 
 #include "app_values.h"
 #include "commands.h"
 #include "console_reporter.h"
-#include "corvalink.h"
 #include "device_names.h"
+#include "port_advice.h"
 #include "port_choice.h"
 #include "port_probe.h"
 #include "procedures.h"
+#include "upgrade_interruption.h"
+#include "usb_printer_list.h"
 
 namespace velloran::cli {
 namespace {
 
-// The serial procedure reports a port it cannot open only as "no printer
-// found" after trying every rate; say what is wrong before it starts.
-bool CheckSerialPort(unsigned number, ConsoleReporter &reporter) {
-  const std::string name = "COM" + std::to_string(number);
-  const std::string node = platform::ComPortNode(number);
-  switch (ProbeComPort(number)) {
-    case PortState::kFree: return true;
-    case PortState::kBusy: reporter.ReportError(BusyAdvice(name, node, "dialout")); break;
-    case PortState::kAbsent:
-      // A node can be there without a port behind it: the 8250 driver makes
-      // ttyS0-ttyS3 whether or not a UART answers.
-      if (node.empty()) {
-        reporter.ReportError(CliMessage("port_missing_no_node", {{"port", name}}));
-      } else if (std::filesystem::exists(node)) {
-        reporter.ReportError(CliMessage("port_without_uart", {{"port", name}, {"node", node}}));
-      } else {
-        reporter.ReportError(CliMessage("port_missing", {{"port", name}, {"node", node}}));
-      }
-      break;
-  }
-  return false;
+// The port the upgrade uses: how the user knows it, its node, and how it is
+// opened now.
+struct UsedPort {
+  std::string name;
+  std::string node;
+  PortState state = PortState::kAbsent;
+  PortKind kind = PortKind::kSerial;
+};
+
+// Why no port could be chosen, and the exit status.
+struct PortRefusal {
+  Message message;
+  int status = kExitFailed;
+};
+
+std::optional<PortRefusal> ChooseSerial(const CliOptions &options, UsedPort &used) {
+  const PortChoice port = ChooseComPort(options.port);
+  if (port.number == 0) return PortRefusal{*port.error, port.usageError ? kExitUsage : kExitFailed};
+  // A node given with --port is named as given.
+  const bool nodeGiven = options.port && !options.port->empty() && options.port->front() == '/';
+  used.name = nodeGiven ? *options.port : "COM" + std::to_string(port.number);
+  used.node = platform::ComPortNode(port.number);
+  used.state = ProbeComPort(port.number);
+  used.kind = PortKind::kSerial;
+  g_nComPort = static_cast<int>(port.number);
+  g_nBaudRate = 4800;  // replaced by the rate the procedure detects
+  return std::nullopt;
 }
 
-bool CheckParallelPort(ConsoleReporter &reporter) {
-  const std::string node = platform::DeviceNodeForName("LPT1");
-  switch (ProbeDevice("LPT1")) {
-    case PortState::kFree: return true;
-    case PortState::kBusy: reporter.ReportError(BusyAdvice("LPT1", node, "lp")); break;
-    case PortState::kAbsent:
-      reporter.ReportError(CliMessage("lpt_missing", {{"node_note", node.empty() ? "" : " (" + node + ")"}}));
-      break;
-  }
-  return false;
+std::optional<PortRefusal> ChooseUsb(UsedPort &used) {
+  const std::vector<ListedUsbPrinter> printers = ListUsbPrinters();
+  const ListedUsbPrinter *chosen = ChosenUsbPrinter(printers);
+  if (chosen == nullptr) return PortRefusal{CliMessage(printers.empty() ? "usb_none_attached" : "usb_none_supported")};
+  used = {"USB " + chosen->vendorId + ":" + chosen->productId, chosen->node, ProbeDevice(chosen->devicePath),
+          PortKind::kUsbPrinter};
+  return std::nullopt;
 }
 
-bool CheckUsbPrinter(ConsoleReporter &reporter) {
-  HANDLE port = OpenUsb();
-  if (port != INVALID_HANDLE_VALUE) {
-    CloseUsb(port);
-    return true;
+// Opens the port the way the procedure will; when that fails, the node's
+// diagnosis says why. A serial port must also be a terminal device.
+std::optional<Message> CheckPort(const UsedPort &used) {
+  platform::NodeDiagnosis diagnosis;
+  diagnosis.node = used.node;
+  diagnosis.verdict = platform::NodeVerdict::kMissing;
+  if (!used.node.empty()) diagnosis = platform::DiagnoseNode(used.node, used.kind == PortKind::kSerial);
+  const bool opens =
+      diagnosis.verdict == platform::NodeVerdict::kOpens || diagnosis.verdict == platform::NodeVerdict::kHeld;
+  if (used.state == PortState::kFree && opens) return std::nullopt;
+  if (diagnosis.verdict == platform::NodeVerdict::kOpens) {
+    diagnosis.verdict =
+        used.state == PortState::kAbsent ? platform::NodeVerdict::kMissing : platform::NodeVerdict::kHeld;
   }
-  // The printer the search stops at is there but cannot be opened: say
-  // which node, and the group that owns it.
-  for (const UsbPrinterPort &printer : ListUsbPrinters()) {
-    if (!printer.supported) continue;
-    if (printer.state == PortState::kBusy) {
-      reporter.ReportError(BusyAdvice("the USB printer", printer.node, "lp"));
-      return false;
-    }
-    break;
-  }
-  reporter.ReportError(CliMessage("usb_unavailable"));
-  return false;
+  return ExplainPort(used.name, diagnosis, used.kind);
 }
 
 // The image's facts for the summary; nullopt when it cannot be loaded (the
@@ -87,46 +90,49 @@ int Fail(ConsoleReporter &reporter, int status) {
 }  // namespace
 
 int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
+  ResetUpgradeInterruption();
+  const UpgradeRunning running;
   unsigned (*procedure)(void *) = nullptr;
-  std::string port;
+  UsedPort used;
+  std::optional<PortRefusal> refusal;
   switch (options.link) {
-    case Link::kUsb: procedure = UsbUpgradeProc; break;
-    case Link::kSerial: {
-      const PortChoice choice = ChooseComPort(options.port);
-      if (choice.number == 0) {
-        reporter.ReportError(CliMessage("bad_port", {{"detail", choice.error}}));
-        return Fail(reporter, kExitUsage);
-      }
-      port = "COM" + std::to_string(choice.number);
-      g_nComPort = static_cast<int>(choice.number);
-      g_nBaudRate = 4800;  // replaced by the rate the procedure detects
+    case Link::kUsb:
+      refusal = ChooseUsb(used);
+      procedure = UsbUpgradeProc;
+      break;
+    case Link::kSerial:
+      refusal = ChooseSerial(options, used);
       procedure = ComUpgradeProc;
       break;
-    }
     case Link::kLpt:
-      port = "LPT1";
+      used = {"LPT1", platform::DeviceNodeForName("LPT1"), ProbeDevice("LPT1"), PortKind::kParallel};
       procedure = LptUpgradeProc;
       break;
   }
+  if (refusal) {
+    reporter.ReportError(refusal->message);
+    return Fail(reporter, refusal->status);
+  }
   // The summary comes first, so that a wrong file is seen before the
   // printer is touched.
-  reporter.BeginUpgrade(options.link, port, ImageFactsFor(options.image));
-  switch (options.link) {
-    case Link::kUsb:
-      if (!CheckUsbPrinter(reporter)) return Fail(reporter, kExitFailed);
-      break;
-    case Link::kSerial:
-      if (!CheckSerialPort(static_cast<unsigned>(g_nComPort.load()), reporter)) return Fail(reporter, kExitFailed);
-      break;
-    case Link::kLpt:
-      if (!CheckParallelPort(reporter)) return Fail(reporter, kExitFailed);
-      break;
+  reporter.BeginUpgrade(options.link, used.kind == PortKind::kUsbPrinter ? used.node : used.name,
+                        ImageFactsFor(options.image));
+  if (const std::optional<Message> problem = CheckPort(used)) {
+    reporter.ReportError(*problem);
+    return Fail(reporter, kExitFailed);
   }
+  reporter.ReportNote(CliMessage("port_used", {{"port", PortWithNode(used.name, used.node)}}));
   g_strImagePath.Set(options.image);
 
   SetUpgradeWindow(&reporter);
   const bool completed = procedure(nullptr) == kUpgradeCompleted;
   SetUpgradeWindow(nullptr);
+  if (!completed && UpgradeStopCause() != StopCause::kNone) {
+    const StopReport report = DescribeStop(UpgradeStopCause(), ReachedSoFar());
+    reporter.ReportStopped(report.line, report.reason, report.printerState);
+    NoteStopEndedUpgrade();
+    return report.exitStatus;
+  }
   reporter.ReportResult(completed);
   return completed ? kExitOk : kExitFailed;
 }

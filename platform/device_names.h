@@ -44,4 +44,11 @@ unsigned ComNumberForNode(std::string_view node);
 // without a name, or a system without owner groups.
 std::string DeviceNodeGroup(std::string_view node);
 
+// A COM number that leads to node: the one that already does, or else the
+// highest without a node, which an entry added to VELLORAN_DEVICE_MAP of this
+// process makes lead there (so code that opens ports by number reaches any
+// device node, /dev/ttyAMA0 or /dev/serial/by-id/… included). 0 where names
+// cannot be mapped (Windows) or no number is left.
+unsigned ComNumberLeadingTo(const std::string &node);
+
 }  // namespace velloran::platform

@@ -8,6 +8,7 @@
 #include "frame.h"
 #include "serial_upgrade.h"
 #include "status_report.h"
+#include "upgrade_stop.h"
 #include "upgrade_texts.h"
 
 using namespace velloran;
@@ -42,6 +43,7 @@ bool ComDetectBaudRate(DWORD dwPort) {
   port.Open(dwPort);
   int position = 0;
   for (DWORD rate : kDetectionRates) {
+    if (!MaySendFrame(probe)) break;
     ++position;
     uint8_t reply[kMaxReplyLength] = {};
     SendUpgradeStatus(RateLine(text::kTestingBaudFormat, rate), position * 100 / 7);

@@ -8,6 +8,7 @@
 #include "procedures.h"
 #include "status_report.h"
 #include "upgrade_steps.h"
+#include "upgrade_stop.h"
 #include "upgrade_texts.h"
 #include "win32_base.h"
 
@@ -23,6 +24,7 @@ constexpr DWORD kRetryWindowMs = 3000;
 
 // Writes the control frame of the exchange state; true when all of it went.
 bool WriteControlFrame() {
+  if (!MaySendFrame(g_TxFrame)) return false;
   DWORD written = 0;
   return WriteLpt(g_hLpt, g_TxFrame, static_cast<DWORD>(g_nTxLen), &written) == 1 &&
          written == static_cast<DWORD>(g_nTxLen);
@@ -56,7 +58,7 @@ bool SendPacket(const LoadedImage &image, uint32_t index, uint32_t full, int &pr
 
 bool LptSwitchToBoot(int mode) {
   SendUpgradeStatus(text::kPreparingBoot, 0);
-  Sleep(200);
+  PauseUnlessStopped(200);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   const bool sent = WriteControlFrame();
@@ -96,6 +98,7 @@ int LptSendDataFrame() {
   const DWORD length = static_cast<DWORD>(built.length);
   const DWORD t0 = GetTickCount();
   for (;;) {
+    if (!MaySendFrame(frame)) return 0;
     const DWORD t = GetTickCount();
     DWORD written = 0;
     WriteLpt(g_hLpt, kLeadingZeros, sizeof kLeadingZeros, &written);
@@ -124,12 +127,10 @@ unsigned LptUpgradeProc(void *) {
     ResetExchange();
     return ClosePortAndEnd(kUpgradeFailed);
   };
-  if (!LptSwitchToBoot(0)) return abandon();
-  Sleep(2000);
+  if (!LptSwitchToBoot(0) || !PauseUnlessStopped(2000)) return abandon();
   if (!LptSwitchToBoot(1)) return abandon();
   DescrambleImageHeader(image);
-  if (!LptCheckVersion()) return abandon();
-  Sleep(1000);
+  if (!LptCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
   if (!LptEraseFlash()) return abandon();
 
   const uint32_t full = FullPacketCount(image.size, kLptPacketSize);

@@ -2,13 +2,15 @@
 #
 # velloran_upgrade_steps: what the procedures share and what a front end
 # needs without a link: status reporting, the process-wide values, reply
-# judging with its status lines, the packet phase, the prescribed timing.
+# judging with its status lines, the packet phase, the prescribed timing,
+# the stop request.
 add_library(velloran_upgrade_steps STATIC
   ${CMAKE_CURRENT_LIST_DIR}/app_values.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status_meaning.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_schedule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_steps.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/upgrade_stop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_timing.cpp)
 target_include_directories(velloran_upgrade_steps PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(velloran_upgrade_steps PUBLIC velloran_protocol velloran_platform)

@@ -11,6 +11,7 @@
 #include "procedures.h"
 #include "status_report.h"
 #include "upgrade_steps.h"
+#include "upgrade_stop.h"
 #include "upgrade_texts.h"
 
 using namespace velloran;
@@ -52,6 +53,7 @@ bool ComExchange() {
   CComPort &port = g_ComPort;
   if (g_nRxLen <= 0 || g_nRxLen > kMaxReplyLength) return false;
   const DWORD wanted = static_cast<DWORD>(g_nRxLen);
+  if (!MaySendFrame(g_TxFrame)) return false;
   port.WritePort(g_TxFrame, static_cast<DWORD>(g_nTxLen));
   const DWORD t0 = GetTickCount();
   DWORD got = 0;
@@ -70,7 +72,7 @@ void ComSendDataFrame() {
   CComPort &port = g_ComPort;
   uint8_t frame[kDataFrameBufferSize];
   const DataFrameBuild built = BuildDataFrame(frame);
-  if (built) {
+  if (built && MaySendFrame(frame)) {
     port.WritePort(frame, static_cast<DWORD>(built.length));
     Sleep(100);
     const DWORD t0 = GetTickCount();
@@ -94,7 +96,7 @@ void ComSendDataFrame() {
 
 bool ComSwitchToBoot(BootSwitch which) {
   SendUpgradeStatus(text::kPreparingBoot, 0);
-  Sleep(200);
+  PauseUnlessStopped(200);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   ComExchange();
@@ -124,9 +126,11 @@ unsigned ComUpgradeProc(void *) {
   if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
   CComPort &port = g_ComPort;
 
-  // A failed control step leaves the port open; the next detection closes it.
-  auto abandon = [] {
+  // A failed control step leaves the port open; the next detection closes
+  // it. A stop closes it at once.
+  auto abandon = [&port] {
     ResetExchange();
+    if (UpgradeStopRequested()) port.Close(500);
     return EndProcedure(kUpgradeFailed);
   };
   if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
@@ -134,17 +138,15 @@ unsigned ComUpgradeProc(void *) {
   port.SetOption(port.GetOption() | kUpgradeOptions);
   if (!ComSwitchToBoot(BootSwitch::kFirst)) return abandon();
   port.Close(500);
-  Sleep(3000);
+  if (!PauseUnlessStopped(3000)) return abandon();
 
   if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
   port.SetOption(port.GetOption() | kSecondOpenOptions);
   OpenAtDetectedRate(port);
   if (!ComSwitchToBoot(BootSwitch::kSecond)) return abandon();
   DescrambleImageHeader(image);
-  if (!ComCheckVersion()) return abandon();
-  Sleep(1000);
-  if (!ComEraseFlash()) return abandon();
-  Sleep(1000);
+  if (!ComCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
+  if (!ComEraseFlash() || !PauseUnlessStopped(1000)) return abandon();
 
   bool completed = false;
   if (SendImagePackets(image, PacketLink{10, ComSendDataFrame})) {

@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "upgrade_stop.h"
+
 namespace velloran {
 namespace {
 
@@ -61,10 +63,12 @@ void SetUpgradeWindow(UpgradeWindow *window) {
 }
 
 void SendUpgradeStatus(const std::string &text, int code) {
+  if (UpgradeStopHonoured()) return;  // the line of a frame that never went out
   DeliverToWindow([&](UpgradeWindow &window) { window.OnUpgradeStatus(new std::string(text), code); });
 }
 
 void UpgradeMessageBox(const std::string &text) {
+  if (UpgradeStopHonoured()) return;
   DeliverToWindow([&](UpgradeWindow &window) { window.ShowMessageBox(text); });
 }
 

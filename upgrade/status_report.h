@@ -3,7 +3,8 @@
 // A front end (the dialog, or the command-line tool) registers itself while
 // it lives. The procedures send each status line synchronously, handing over
 // a newly allocated text, and raise message boxes that block the worker until
-// they are dismissed. With nothing registered nothing is delivered.
+// they are dismissed. With nothing registered nothing is delivered; nor once
+// a procedure has honoured a stop request (upgrade_stop.h).
 //
 // Thread rules: SendUpgradeStatus and UpgradeMessageBox are called on the
 // worker thread. SetUpgradeWindow may be called on any thread; unregistering

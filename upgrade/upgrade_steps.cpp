@@ -7,6 +7,7 @@
 #include "app_values.h"
 #include "exchange.h"
 #include "status_report.h"
+#include "upgrade_stop.h"
 #include "upgrade_texts.h"
 #include "win32_base.h"
 
@@ -89,18 +90,18 @@ bool BootReplyAnnouncesUnusableSize() {
 }
 
 void PrepareVersionCheck(const char *line) {
-  Sleep(200);
+  PauseUnlessStopped(200);
   BuildVersionFrame();
   SendUpgradeStatus(line, 20);
-  Sleep(500);
+  PauseUnlessStopped(500);
 }
 
 void PrepareErase() {
-  Sleep(200);
+  PauseUnlessStopped(200);
   ResetExchange();
   BuildControlFrame(CMD_ERASE);
   SendUpgradeStatus(text::kEraseStart, 220);
-  Sleep(500);
+  PauseUnlessStopped(500);
   SendUpgradeStatus(text::kEraseDots, 240);
 }
 
@@ -144,7 +145,7 @@ bool SendImagePackets(const LoadedImage &image, const PacketLink &link) {
   for (uint32_t index = 0; index < full + (hasRemainder ? 1 : 0); ++index) {
     const bool remainder = index == full;
     ResetExchange();
-    Sleep(link.pauseBeforeFrame);
+    if (!PauseUnlessStopped(link.pauseBeforeFrame)) return false;
     SetDataFrameHead();
     if (!CutPacket(image, index, size)) {
       Send(PacketFailureLine(ReplyOutcome::kNoReply, remainder, progress));

@@ -11,6 +11,7 @@
 #include "procedures.h"
 #include "status_report.h"
 #include "upgrade_steps.h"
+#include "upgrade_stop.h"
 #include "upgrade_texts.h"
 #include "win32_base.h"
 
@@ -73,6 +74,7 @@ unsigned EndProcedure(unsigned result) {
 void UsbExchange() {
   if (g_hUsb == INVALID_HANDLE_VALUE) return;
   if (g_nRxLen <= 0 || g_nRxLen > kMaxReplyLength) return;
+  if (!MaySendFrame(g_TxFrame)) return;
   DWORD written = 0;
   if (WriteUsb(g_hUsb, g_TxFrame, static_cast<DWORD>(g_nTxLen), &written) == 0) {
     UpgradeMessageBox(text::kBoxWriteFailed);
@@ -107,6 +109,7 @@ void UsbSendDataFrame() {
   uint8_t frame[kDataFrameBufferSize];
   const DataFrameBuild built = BuildDataFrame(frame);
   if (!built) return;  // counts as no reply
+  if (!MaySendFrame(frame)) return;
   DWORD written = 0;
   if (WriteUsb(g_hUsb, frame, static_cast<DWORD>(built.length), &written) == 0) {
     UpgradeMessageBox(text::kBoxDataWriteFailed);
@@ -134,7 +137,7 @@ bool UsbSwitchToBoot(BootSwitch which) {
     SendUpgradeStatus(text::kExit, 0);
     return false;
   }
-  Sleep(200);
+  PauseUnlessStopped(200);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   UsbExchange();
@@ -167,14 +170,11 @@ unsigned UsbUpgradeProc(void *) {
     ResetExchange();
     return EndProcedure(kUpgradeFailed);
   };
-  if (!UsbSwitchToBoot(BootSwitch::kFirst)) return abandon();
-  Sleep(3000);
+  if (!UsbSwitchToBoot(BootSwitch::kFirst) || !PauseUnlessStopped(3000)) return abandon();
   DescrambleImageHeader(image);
-  if (!UsbCheckVersion()) return abandon();
-  Sleep(1000);
+  if (!UsbCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
   if (!UsbSwitchToBoot(BootSwitch::kSecond)) return abandon();
-  if (!UsbEraseFlash()) return abandon();
-  Sleep(2000);
+  if (!UsbEraseFlash() || !PauseUnlessStopped(2000)) return abandon();
 
   if (!OpenPortOrTell()) return EndProcedure(kUpgradeFailed);
   bool completed = false;

@@ -176,4 +176,20 @@ std::string DeviceNodeGroup(std::string_view node) {
   return found && found->gr_name ? std::string(found->gr_name) : std::string();
 }
 
+unsigned ComNumberLeadingTo(const std::string &node) {
+  if (unsigned number = ComNumberForNode(node)) return number;
+  // The map separates its entries with ';'.
+  if (node.empty() || node.find(';') != std::string::npos) return 0;
+  for (unsigned number = kLargestPortNumber; number > 0; --number) {
+    if (!ComPortNode(number).empty()) continue;
+    const char *current = std::getenv(kDeviceMapVariable);
+    std::string map = current ? current : "";
+    if (!map.empty()) map += ";";
+    map += "COM" + std::to_string(number) + "=" + node;
+    if (setenv(kDeviceMapVariable, map.c_str(), 1) != 0) return 0;
+    return number;
+  }
+  return 0;
+}
+
 }  // namespace velloran::platform

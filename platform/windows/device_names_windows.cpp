@@ -39,4 +39,6 @@ unsigned ComNumberForNode(std::string_view node) {
 // through an owner group.
 std::string DeviceNodeGroup(std::string_view) { return {}; }
 
+unsigned ComNumberLeadingTo(const std::string &node) { return ComNumberForNode(node); }
+
 }  // namespace velloran::platform

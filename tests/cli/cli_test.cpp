@@ -2,10 +2,8 @@
 // lines.
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <algorithm>
 #include <sstream>
-#include <unistd.h>
 
 #include "cli_options.h"
 #include "cli_run.h"
@@ -13,7 +11,8 @@
 #include "console_reporter.h"
 #include "json_output.h"
 #include "port_choice.h"
-#include "port_probe.h"
+#include "port_advice.h"
+#include "printable_text.h"
 
 namespace velloran::cli {
 namespace {
@@ -145,11 +144,30 @@ TEST(PortArgument, TakesNamesNumbersAndDeviceNodes) {
   EXPECT_EQ(ParsePortArgument("1024").number, 1024u);
   EXPECT_EQ(ParsePortArgument("/dev/ttyS1").number, 2u);
   EXPECT_EQ(ParsePortArgument("/dev/ttyUSB0").number, 33u);
-  for (const char *bad : {"0", "1025", "COM", "COM0", "ttyS0", "99999999", "/tmp/not-a-port"}) {
+  // One rule for numbers with and without COM: no leading zero.
+  for (const char *bad : {"0", "1025", "COM", "COM0", "ttyS0", "99999999", "00005", "05", "COM05"}) {
     const PortChoice choice = ParsePortArgument(bad);
     EXPECT_EQ(choice.number, 0u) << bad;
-    EXPECT_FALSE(choice.error.empty()) << bad;
+    EXPECT_TRUE(choice.usageError) << bad;
+    ASSERT_TRUE(choice.error.has_value()) << bad;
+    EXPECT_NE(choice.error->en.find("without leading zeros"), std::string::npos) << bad;
   }
+  // Any other node is taken as it is; a COM name is given to it when chosen.
+  const PortChoice node = ParsePortArgument("/dev/ttyAMA0");
+  EXPECT_EQ(node.number, 0u);
+  EXPECT_EQ(node.node, "/dev/ttyAMA0");
+  EXPECT_FALSE(node.usageError);
+}
+
+TEST(PrintableText, EscapesControlCharactersOnly) {
+  // An escape sequence that would clear the screen, a line break that would
+  // fake a line, DEL; UTF-8 passes.
+  EXPECT_EQ(PrintableText("fw\x1b[2J.upd"), "fw\\x1B[2J.upd");
+  EXPECT_EQ(PrintableText("a\nb\x7f"), "a\\x0Ab\\x7F");
+  EXPECT_EQ(PrintableText("固件.upd"), "固件.upd");
+  // A backslash that would read as such an escape is doubled.
+  EXPECT_EQ(PrintableText("C:\\x1B"), "C:\\\\x1B");
+  EXPECT_EQ(PrintableText("C:\\dir"), "C:\\dir");
 }
 
 TEST(JsonLine, EscapesWhatJsonRequiresAndKeepsUtf8) {
@@ -261,51 +279,63 @@ TEST(ConsoleReporter, NormalOutputNamesThePhasesAndTheFailures) {
       << out.str();
 }
 
-// A temporary file standing for a device node, given to a group.
-class NodeOfGroup {
- public:
-  explicit NodeOfGroup(gid_t gid) {
-    const int fd = mkstemp(path_);
-    if (fd >= 0) close(fd);
-    ok_ = fd >= 0 && chown(path_, static_cast<uid_t>(-1), gid) == 0;
-  }
-  ~NodeOfGroup() { unlink(path_); }
-  bool ok() const { return ok_; }
-  std::string path() const { return path_; }
+platform::NodeDiagnosis NotPermittedNode(const std::string &group, bool groupWritable) {
+  platform::NodeDiagnosis diagnosis;
+  diagnosis.verdict = platform::NodeVerdict::kNotPermitted;
+  diagnosis.node = "/dev/lp0";
+  diagnosis.nodeExists = true;
+  diagnosis.group = group;
+  diagnosis.groupWritable = groupWritable;
+  return diagnosis;
+}
 
- private:
-  char path_[32] = "/tmp/velloran-node-XXXXXX";
-  bool ok_ = false;
-};
-
-TEST(BusyAdvice, NamesTheGroupThatOwnsTheNode) {
-  const group *dialout = getgrnam("dialout");
-  if (geteuid() != 0 || dialout == nullptr) GTEST_SKIP() << "needs root and the group dialout";
-  const NodeOfGroup node(dialout->gr_gid);
-  ASSERT_TRUE(node.ok());
+TEST(PortAdvice, NamesTheGroupThatOwnsTheNode) {
   // A parallel port whose node the system gave to dialout: joining lp would
   // not help.
-  const std::string advice = BusyAdvice("LPT1", node.path(), "lp").en;
-  EXPECT_NE(advice.find("belongs to the group 'dialout'"), std::string::npos) << advice;
-  EXPECT_NE(advice.find("sudo usermod -aG dialout $USER"), std::string::npos) << advice;
-  EXPECT_EQ(advice.find("'lp'"), std::string::npos) << advice;
+  const Message advice = ExplainPort("LPT1", NotPermittedNode("dialout", true), PortKind::kParallel);
+  EXPECT_EQ(advice.id, "port_not_permitted");
+  EXPECT_NE(advice.en.find("LPT1 (/dev/lp0) cannot be opened: you may not open it: it belongs to the group 'dialout'"),
+            std::string::npos)
+      << advice.en;
+  EXPECT_NE(advice.en.find("sudo usermod -aG dialout $USER"), std::string::npos) << advice.en;
+  EXPECT_NE(advice.zh.find("sudo usermod -aG dialout $USER"), std::string::npos) << advice.zh;
+  EXPECT_EQ(advice.en.find("'lp'"), std::string::npos) << advice.en;
 }
 
-TEST(BusyAdvice, ANodeLeftToRootIsNoGroupToJoin) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file to the group root";
-  const NodeOfGroup node(0);
-  ASSERT_TRUE(node.ok());
-  const std::string advice = BusyAdvice("COM2", node.path(), "dialout").en;
-  EXPECT_NE(advice.find("belongs to the group 'root'"), std::string::npos) << advice;
-  EXPECT_NE(advice.find("only\n  root may open it"), std::string::npos) << advice;
-  EXPECT_EQ(advice.find("usermod -aG root"), std::string::npos) << advice;
-  EXPECT_NE(advice.find("usermod -aG dialout"), std::string::npos) << advice;
+TEST(PortAdvice, ANodeLeftToRootIsNoGroupToJoin) {
+  for (const auto &[group, writable] : {std::pair{"root", true}, std::pair{"tty", false}}) {
+    const Message advice = ExplainPort("COM2", NotPermittedNode(group, writable), PortKind::kSerial);
+    EXPECT_EQ(advice.id, "port_owner_only") << group;
+    EXPECT_EQ(advice.en.find("usermod"), std::string::npos) << advice.en;
+  }
 }
 
-TEST(BusyAdvice, WithoutANodeTheUsualGroup) {
-  const std::string advice = BusyAdvice("COM7", "", "dialout").en;
-  EXPECT_NE(advice.find("belongs to the group 'dialout'"), std::string::npos) << advice;
-  EXPECT_NE(advice.find("ls -l the device"), std::string::npos) << advice;
+TEST(PortAdvice, AMemberWhoseLoginLacksTheGroupLogsInAgain) {
+  platform::NodeDiagnosis diagnosis = NotPermittedNode("dialout", true);
+  diagnosis.memberNotInSession = true;
+  const Message advice = ExplainPort("COM2", diagnosis, PortKind::kSerial);
+  EXPECT_NE(advice.en.find("log in again (or run `newgrp dialout`)"), std::string::npos) << advice.en;
+  EXPECT_EQ(advice.en.find("usermod"), std::string::npos) << advice.en;
+}
+
+TEST(PortAdvice, UsbPrintersPointToTheUdevRule) {
+  const Message advice = ExplainPort("USB 067b:2305", NotPermittedNode("root", false), PortKind::kUsbPrinter);
+  EXPECT_NE(advice.en.find("udev rule"), std::string::npos) << advice.en;
+  EXPECT_EQ(advice.en.find("usermod"), std::string::npos) << advice.en;
+}
+
+TEST(PortAdvice, MissingPortsSayWhatIsMissing) {
+  platform::NodeDiagnosis diagnosis;
+  diagnosis.verdict = platform::NodeVerdict::kMissing;
+  EXPECT_EQ(ExplainPort("COM97", diagnosis, PortKind::kSerial).en,
+            "COM97 does not exist (it has no device node); see velloran-cli ports");
+  diagnosis.node = "/dev/ttyS1";
+  diagnosis.nodeExists = true;
+  EXPECT_EQ(ExplainPort("COM2", diagnosis, PortKind::kSerial).en,
+            "COM2 does not exist (/dev/ttyS1 has no port behind it); see velloran-cli ports");
+  diagnosis.nodeExists = false;
+  EXPECT_EQ(ExplainPort("COM2", diagnosis, PortKind::kSerial).en,
+            "COM2 does not exist (no device node /dev/ttyS1); see velloran-cli ports");
 }
 
 }  // namespace

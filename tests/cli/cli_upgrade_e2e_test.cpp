@@ -41,10 +41,14 @@ TEST(CliUpgrade, ParallelPortUpgradeInJsonExitsWithZero) {
   EXPECT_EQ(events[0]["size"], 700);
   EXPECT_EQ(events[0]["version"], "01 02");
   EXPECT_EQ(events[0]["packets"], 2);
-  EXPECT_EQ(events[1]["event"], "status");
-  EXPECT_EQ(events[1]["code"], 0);
-  EXPECT_EQ(events[1]["phase"], "boot");
-  EXPECT_EQ(events[1]["port"], "LPT1");
+  // Then the port and its node.
+  EXPECT_EQ(events[1]["event"], "note");
+  EXPECT_EQ(events[1]["id"], "port_used");
+  EXPECT_EQ(events[1]["en"], "Port: LPT1 (" + printer.SlavePath() + ")");
+  EXPECT_EQ(events[2]["event"], "status");
+  EXPECT_EQ(events[2]["code"], 0);
+  EXPECT_EQ(events[2]["phase"], "boot");
+  EXPECT_EQ(events[2]["port"], "LPT1");
   const Json &box = events[events.size() - 2];
   EXPECT_EQ(box["event"], "message");
   EXPECT_EQ(box["text"], "Upgrade Complete！！");
@@ -108,17 +112,18 @@ TEST(CliUpgrade, BadImageExitsWithOne) {
     CliRun run = RunArgs({"upgrade", "--lang", "zh", "--link", "lpt", image});
     EXPECT_EQ(run.status, kExitFailed);
     auto lines = SplitLines(run.out);
-    ASSERT_EQ(lines.size(), 3u) << run.out;
-    EXPECT_EQ(lines[0].find("固件文件"), 0u) << lines[0];
-    EXPECT_EQ(lines[1].rfind(">>> Image Load Failed: ", 0), 0u) << lines[1];
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    EXPECT_EQ(lines[0], "端口：LPT1 (" + printer.SlavePath() + ")");
+    EXPECT_EQ(lines[1].find("固件文件"), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind(">>> Image Load Failed: ", 0), 0u) << lines[2];
     // The first failure is the reason.
-    EXPECT_EQ(lines[2], "升级失败，未与打印机通信：" + lines[0]);
+    EXPECT_EQ(lines[3], "升级失败，未与打印机通信：" + lines[1]);
     run = RunArgs({"upgrade", "--lang", "en", "--link", "lpt", image});
     lines = SplitLines(run.out);
-    ASSERT_EQ(lines.size(), 3u) << run.out;
-    EXPECT_EQ(lines[1].rfind(">>> The image file cannot be loaded: ", 0), 0u) << lines[1];
-    EXPECT_EQ(lines[2].rfind("Upgrade failed before the printer was contacted: The image file ", 0), 0u)
-        << lines[2];
+    ASSERT_EQ(lines.size(), 4u) << run.out;
+    EXPECT_EQ(lines[2].rfind(">>> The image file cannot be loaded: ", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3].rfind("Upgrade failed before the printer was contacted: The image file ", 0), 0u)
+        << lines[3];
   }
   EXPECT_EQ(printer.BytesRead(), 0u);
   printer.Stop();
@@ -150,17 +155,20 @@ TEST(CliUpgrade, PortThatCannotBeOpenedIsExplained) {
   // The image was announced before the port was tried.
   EXPECT_NE(run.out.find("version 01 02, 2 packets of 512 bytes"), std::string::npos) << run.out;
 
-  // A node that is there but is no port (as ttyS1 of the 8250 driver without
-  // a UART): the port is missing, and the message must not deny the node.
-  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "COM11=" + image.Path());
+  // A node that is there but is no device: named, not denied.
+  e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "COM10=/proc/version;COM11=" + image.Path());
   run = RunArgs({"upgrade", "--lang", "en", "--link", "serial", "--port", "COM11", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.err.find("COM11 does not exist (" + image.Path() + " has no port behind it)"), std::string::npos)
-      << run.err;
+  EXPECT_NE(run.err.find("COM11 (" + image.Path() + ") is not a device"), std::string::npos) << run.err;
 
-  run = RunArgs({"upgrade", "--link", "serial", "--port", "/nowhere/tty", image.Path()});
-  EXPECT_EQ(run.status, kExitUsage);
-  EXPECT_NE(run.err.find("VELLORAN_DEVICE_MAP"), std::string::npos) << run.err;
+  run = RunArgs({"upgrade", "--lang", "en", "--link", "serial", "--port", "COM10", image.Path()});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_NE(run.err.find("COM10 (/proc/version) is not a device"), std::string::npos) << run.err;
+
+  // Any node is taken; one that is not there is an environment failure.
+  run = RunArgs({"upgrade", "--lang", "en", "--link", "serial", "--port", "/nowhere/tty", image.Path()});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_NE(run.err.find("/nowhere/tty does not exist"), std::string::npos) << run.err;
 
   run = RunArgs({"info", image.Path()});
   EXPECT_EQ(run.status, kExitOk);
@@ -190,8 +198,9 @@ TEST(CliPorts, ListsFreeAndBusyPortsWithTheirNodes) {
   const e2e::ImageFile image(700);
   run = RunArgs({"upgrade", "--lang", "en", "--link", "serial", "--port", "COM200", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.err.find("another program holds it"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("dialout"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("COM200 (" + printer.SlavePath() + ") cannot be opened: another program holds it"),
+            std::string::npos)
+      << run.err;
   CloseHandle(held);
   printer.Stop();
 }
@@ -230,8 +239,8 @@ TEST(CliPorts, ListsParallelPortsAndUsbPrinters) {
   unsetenv("VELLORAN_DEVICE_MAP");
 }
 
-// A supported USB printer that another program holds: the advice names its
-// node and the group that owns the node, not a generic one.
+// A supported USB printer that another program holds: the message names the
+// printer and its node, and says it is held (not a matter of permission).
 TEST(CliUpgrade, UsbPrinterHeldElsewhereIsNamedWithItsNodesGroup) {
   sim::UsbPrinter printer(sim::UsbPrinterOptions{0x067B, 0x2305, 2, true, {}});
   std::string error;
@@ -241,14 +250,14 @@ TEST(CliUpgrade, UsbPrinterHeldElsewhereIsNamedWithItsNodesGroup) {
   const std::string node = printer.NodePath().string();
   HANDLE holder = CreateFileA(node.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  const std::string group = platform::DeviceNodeGroup(node);
-  ASSERT_FALSE(group.empty());
   const e2e::ImageFile image(700);
 
   const CliRun run = RunArgs({"upgrade", "--lang", "en", "--link", "usb", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.err.find("the USB printer (" + node + ") cannot be opened"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("'" + group + "'"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("USB 067b:2305 (" + node + ") cannot be opened: another program holds it"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("usermod"), std::string::npos) << run.err;
   CloseHandle(holder);
   printer.Stop();
   unsetenv("VELLORAN_SYSFS_ROOT");

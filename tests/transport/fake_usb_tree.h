@@ -1,6 +1,6 @@
 // A usblp tree in a temporary directory, as the kernel and udev lay it out:
 //   sys/class/usbmisc/lpN/device -> sys/devices/usbN/N-1/N-1:1.0
-//   sys/devices/usbN/N-1/idVendor, idProduct
+//   sys/devices/usbN/N-1/idVendor, idProduct (manufacturer, product, serial)
 //   dev/usb/lpN  (a link to a pseudo-terminal, or absent)
 // The environment points the platform at it while the tree lives.
 #pragma once
@@ -51,6 +51,15 @@ class FakeUsbTree {
     if (!node.empty()) fs::create_symlink(node, root_ / "dev/usb" / ("lp" + id));
   }
 
+  // The strings the device of interface lpN reports.
+  void SetStrings(unsigned n, const std::string &manufacturer, const std::string &product,
+                  const std::string &serial) {
+    const std::string id = std::to_string(n);
+    const std::filesystem::path device = root_ / "sys/devices" / ("usb" + id) / (id + "-1");
+    std::ofstream(device / "manufacturer") << manufacturer << "\n";
+    std::ofstream(device / "product") << product << "\n";
+    std::ofstream(device / "serial") << serial << "\n";
+  }
   // Interface lpN whose device has gone (its link leads nowhere).
   void AddUnpluggedPrinter(unsigned n) {
     namespace fs = std::filesystem;

@@ -19,9 +19,10 @@ fi
 
 # Held by another program: lp itself allows one opener.
 held /dev/lp0 upgrade --link lpt "$image"
-# devtmpfs leaves the node to root: the advice must not send the user to
-# the group lp, which does not own it here.
-if [ "$status" -eq 1 ] && grep -q "belongs to the group 'root'" "$out"; then
+# The tool names the holder (by its process id) and sends root to no group:
+# devtmpfs leaves the node to root, not to lp.
+if [ "$status" -eq 1 ] && grep -q "cannot be opened: it is in use by .*(process $holder)" "$out" &&
+  ! grep -q usermod "$out"; then
   ok lpt-held-elsewhere "(refused after ${elapsed_ms} ms)"
 else
   bad lpt-held-elsewhere "exit $status"

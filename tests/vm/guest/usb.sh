@@ -62,9 +62,8 @@ fi
 
 # 2. A printer held open by another program: usblp allows one opener.
 held /dev/usb/lp1 upgrade --link usb "$image"
-# devtmpfs leaves the node to root: the advice names the node and says so.
-if [ "$status" -eq 1 ] && grep -q 'the USB printer (/dev/usb/lp1) cannot be opened' "$out" &&
-  grep -q "belongs to the group 'root'" "$out"; then
+# The advice names the printer, its node and the program that holds it.
+if [ "$status" -eq 1 ] && grep -q "USB [0-9a-f]*:[0-9a-f]* (/dev/usb/lp1) cannot be opened: it is in use by .*(process $holder)" "$out"; then
   ok usb-held-elsewhere "(refused after ${elapsed_ms} ms)"
 else
   bad usb-held-elsewhere "exit $status"

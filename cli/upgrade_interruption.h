@@ -1,0 +1,56 @@
+// Stopping an upgrade from outside (Ctrl-C, SIGTERM, SIGHUP, a closed
+// output): what asked for the stop, and the one line that tells the user
+// what state the printer is left in.
+#pragma once
+
+#include <string>
+
+#include "messages.h"
+#include "upgrade_stop.h"
+
+namespace velloran::cli {
+
+enum class StopCause { kNone, kInterrupt, kTerminate, kHangUp, kOutputClosed };
+
+// Records the cause (the first one counts) and asks the running procedure to
+// stop at its next frame boundary.
+void StopUpgrade(StopCause cause);
+StopCause UpgradeStopCause();
+
+// Clears the cause and the procedures' stop request before an upgrade.
+void ResetUpgradeInterruption();
+
+// Called by main before anything else: while an upgrade runs (see
+// UpgradeRunning), the signals stop it; otherwise they end the program at
+// once, as they do by default.
+void WatchForInterruption();
+
+// Marks the span in which a signal stops the upgrade instead of ending the
+// program.
+class UpgradeRunning {
+ public:
+  UpgradeRunning();
+  ~UpgradeRunning();
+  UpgradeRunning(const UpgradeRunning &) = delete;
+  UpgradeRunning &operator=(const UpgradeRunning &) = delete;
+};
+
+struct StopReport {
+  const char *reason;        // the result's reason id: interrupted, terminated, hung_up, output_closed
+  const char *printerState;  // unchanged, boot_mode, flash_written
+  Message line;              // the sentence for the user: the printer's state
+  int exitStatus;            // 128 + the signal's number
+};
+
+StopReport DescribeStop(StopCause cause, UpgradeReach reach);
+
+// Records that a stop ended the upgrade: main then ends the program the way
+// the signal would have (EndLikeTheStop).
+void NoteStopEndedUpgrade();
+
+// Called by main after the command: when a stop ended the upgrade, ends the
+// process as its signal does (a shell sees 130, 143, 129 or 141); returns
+// otherwise.
+void EndLikeTheStop();
+
+}  // namespace velloran::cli

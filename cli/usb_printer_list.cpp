@@ -1,0 +1,65 @@
+// Listing USB printers through the transport's enumeration and choice.
+#include "usb_printer_list.h"
+
+#include "device_names.h"
+#include "usb_interface_list.h"
+#include "usb_printer_selection.h"
+
+namespace velloran::cli {
+namespace {
+
+// The four characters after marker ("vid_", "pid_") in a device path.
+std::string IdField(const std::string &path, const char *marker) {
+  std::string lower = path;
+  for (char &c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  const size_t at = lower.find(marker);
+  if (at == std::string::npos || at + 8 > path.size()) return {};
+  return path.substr(at + 4, 4);
+}
+
+std::string Narrow(const std::wstring &wide) {
+  std::string text;
+  for (wchar_t c : wide) text += c < 0x80 ? static_cast<char>(c) : '?';
+  return text;
+}
+
+}  // namespace
+
+std::vector<ListedUsbPrinter> ListUsbPrinters() {
+  std::vector<ListedUsbPrinter> printers;
+  std::optional<std::wstring> chosen;
+  {
+    transport::SystemUsbInterfaceList interfaces;
+    if (!interfaces.valid()) return printers;
+    chosen = transport::ChooseUsbPrinter(interfaces);
+  }
+  transport::SystemUsbInterfaceList interfaces;
+  for (DWORD index = 0;; ++index) {
+    DWORD flags = 0;
+    if (!interfaces.Fetch(index, &flags)) break;
+    std::wstring path;
+    if (!interfaces.DevicePath(&path)) continue;
+    ListedUsbPrinter printer;
+    printer.devicePath = Narrow(path);
+    const std::string node = platform::DeviceNodeForName(printer.devicePath);
+    printer.node = node.empty() ? printer.devicePath : node;
+    printer.vendorId = IdField(printer.devicePath, "vid_");
+    printer.productId = IdField(printer.devicePath, "pid_");
+    printer.strings = platform::UsbPrinterStrings(printer.devicePath);
+    printer.active = flags == SPINT_ACTIVE;
+    printer.accepted = transport::VendorFieldAccepted(path);
+    printer.chosen = chosen && *chosen == path;
+    printer.state = printer.active ? ProbeDevice(printer.devicePath) : PortState::kAbsent;
+    printers.push_back(std::move(printer));
+  }
+  return printers;
+}
+
+const ListedUsbPrinter *ChosenUsbPrinter(const std::vector<ListedUsbPrinter> &printers) {
+  for (const ListedUsbPrinter &printer : printers) {
+    if (printer.chosen) return &printer;
+  }
+  return nullptr;
+}
+
+}  // namespace velloran::cli

@@ -1,0 +1,31 @@
+// The USB printers attached, as the USB upgrade sees them: every printer
+// interface the system lists, whether the vendor filter accepts it, and the
+// one that the upgrade's search (the transport's own) would open.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "port_probe.h"
+#include "usb_device_strings.h"
+
+namespace velloran::cli {
+
+struct ListedUsbPrinter {
+  std::string devicePath;  // as the device-setup enumeration gives it
+  std::string node;        // the device node (Linux), else the path
+  std::string vendorId;    // four hex digits from the path, as written there
+  std::string productId;
+  platform::UsbDeviceStrings strings;
+  bool active = false;    // usable now (its node exists)
+  bool accepted = false;  // its vendor is one of the filter's
+  bool chosen = false;    // the USB upgrade opens this one
+  PortState state = PortState::kAbsent;  // free or busy, for active ones
+};
+
+std::vector<ListedUsbPrinter> ListUsbPrinters();
+
+// The printer the USB upgrade would open, or nullptr.
+const ListedUsbPrinter *ChosenUsbPrinter(const std::vector<ListedUsbPrinter> &printers);
+
+}  // namespace velloran::cli

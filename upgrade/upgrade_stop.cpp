@@ -1,0 +1,87 @@
+// The stop request, the pauses that it cuts short and the record of the
+// frames sent.
+#include "upgrade_stop.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "frame.h"
+
+namespace velloran {
+namespace {
+
+struct StopState {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool requested = false;  // guarded by mutex; mirrored in requestedFlag
+  std::atomic<bool> requestedFlag{false};
+  std::atomic<bool> honoured{false};
+  std::atomic<UpgradeReach> reach{UpgradeReach::kNothingSent};
+};
+
+StopState &State() {
+  static StopState state;
+  return state;
+}
+
+UpgradeReach ReachOf(uint8_t command) {
+  switch (command) {
+    case CMD_ENTER_BOOT:
+    case CMD_VERSION: return UpgradeReach::kBootMode;
+    case CMD_ERASE:
+    case CMD_DATA:
+    case CMD_FINISH: return UpgradeReach::kFlash;
+    default: return UpgradeReach::kNothingSent;
+  }
+}
+
+}  // namespace
+
+void RequestUpgradeStop() {
+  StopState &state = State();
+  {
+    std::lock_guard lock(state.mutex);
+    state.requested = true;
+    state.requestedFlag = true;
+  }
+  state.changed.notify_all();
+}
+
+bool UpgradeStopRequested() { return State().requestedFlag; }
+
+void ResetUpgradeStop() {
+  StopState &state = State();
+  std::lock_guard lock(state.mutex);
+  state.requested = false;
+  state.requestedFlag = false;
+  state.honoured = false;
+  state.reach = UpgradeReach::kNothingSent;
+}
+
+bool PauseUnlessStopped(uint32_t ms) {
+  StopState &state = State();
+  std::unique_lock lock(state.mutex);
+  const bool stopped =
+      state.changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return state.requested; });
+  if (stopped) state.honoured = true;
+  return !stopped;
+}
+
+bool MaySendFrame(const uint8_t *frame) {
+  StopState &state = State();
+  if (state.requestedFlag) {
+    state.honoured = true;
+    return false;
+  }
+  const UpgradeReach reach = ReachOf(frame[4]);
+  if (reach > state.reach) state.reach = reach;
+  return true;
+}
+
+bool UpgradeStopHonoured() { return State().honoured; }
+
+UpgradeReach ReachedSoFar() { return State().reach; }
+
+}  // namespace velloran
