@@ -177,7 +177,6 @@ void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
   const double elapsed = ElapsedMs();
   if (!progress_) progress_ = std::make_unique<UpgradeProgress>(link_, 0);
   const StatusMeaning meaning = MeaningOfStatusText(*line);
-  const UpgradePhase previous = phase_;
   // The boot reply has just set the packet size that the data frames use.
   if (meaning.id == "boot_entered") progress_->SetPacketSize(g_nPacketSize);
   const UpgradePhase phase = progress_->OnStatus(meaning, elapsed);
@@ -202,8 +201,9 @@ void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
     PrintLine(prefix + message.In(language));
   } else if (meaning.kind == StatusKind::kFailure) {
     PrintLine(message.In(language));
-  } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && phase != previous) {
+  } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && phase != namedPhase_) {
     // Without a bar, the start of each phase is the progress shown.
+    namedPhase_ = phase;
     PrintLine(PhaseMessage(phase).In(language) + "...");
   } else {
     DrawBar();

@@ -96,6 +96,7 @@ class ConsoleReporter : public UpgradeWindow {
   bool begun_ = false;
   bool imageKnown_ = false;
   int band_ = -1;
+  UpgradePhase namedPhase_ = UpgradePhase::kPrepare;  // the last phase named on a line
   bool barShown_ = false;
   std::optional<Message> firstFailure_;  // the reason of a failed upgrade
   std::string printerState_;             // after a stop: the printer's state

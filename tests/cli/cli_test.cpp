@@ -279,6 +279,23 @@ TEST(ConsoleReporter, NormalOutputNamesThePhasesAndTheFailures) {
       << out.str();
 }
 
+// The last packet's line moves the run on to its finish: the finish is
+// still named when its line comes.
+TEST(ConsoleReporter, NormalOutputNamesTheFinishAfterTheLastPacket) {
+  std::ostringstream out, err;
+  ConsoleReporter reporter(out, err, OutputSettings{});
+  ImageFacts facts;
+  facts.size = 600;
+  facts.packets = 2;
+  reporter.BeginUpgrade(Link::kLpt, "LPT1", facts);
+  for (const char *line : {"第1包数据发送成功！", "第2包数据发送成功！", "升级完成！！！"}) {
+    reporter.OnUpgradeStatus(new std::string(line), 0);
+  }
+  reporter.ReportResult(true);
+  EXPECT_NE(out.str().find("Sending the image...\nFinishing...\nWrote 1024 bytes in "), std::string::npos)
+      << out.str();
+}
+
 platform::NodeDiagnosis NotPermittedNode(const std::string &group, bool groupWritable) {
   platform::NodeDiagnosis diagnosis;
   diagnosis.verdict = platform::NodeVerdict::kNotPermitted;
