@@ -35,7 +35,7 @@ scripts/wine-run.sh explorer.exe /desktop=velloran,800x600 "$program" >/dev/null
 wine_pid=$!
 
 title=""
-for _ in $(seq 120); do
+for _ in $(seq 360); do  # up to 3 minutes: a loaded machine starts Wine slowly
   if xwininfo -root -tree 2>/dev/null | grep -q '"Velloran-V4.0"'; then
     title=Velloran-V4.0
     break
