@@ -79,6 +79,14 @@ std::string ImageLoadFailedBox(const std::string &cause) {
   return text::kBoxImageLoadFailed + cause + "！";
 }
 
+BadImages::BadImages()
+    : empty_(std::vector<uint8_t>{}),
+      sevenBytes_(std::vector<uint8_t>(7, 0x41)),
+      cases_{{MissingImagePath(), "no such file"},
+             {empty_.Path(), "the file is empty"},
+             {sevenBytes_.Path(), "shorter than the 8-byte header"},
+             {fifo_.Path(), "not a regular file"}} {}
+
 void SetEnvironment(const std::string &name, const std::string &value) {
   ::setenv(name.c_str(), value.c_str(), 1);
 }

@@ -70,6 +70,24 @@ class FifoImage {
 // loaded, for the given cause.
 std::string ImageLoadFailedBox(const std::string &cause);
 
+// Images that no procedure may load, each with the cause it is refused for:
+// a missing file, an empty one, one of 7 bytes and a FIFO without a writer.
+class BadImages {
+ public:
+  struct Case {
+    std::string path;
+    std::string cause;
+  };
+  BadImages();
+  const std::vector<Case> &Cases() const { return cases_; }
+
+ private:
+  ImageFile empty_;
+  ImageFile sevenBytes_;
+  FifoImage fifo_;
+  std::vector<Case> cases_;
+};
+
 // Sets an environment variable for the rest of the test program.
 void SetEnvironment(const std::string &name, const std::string &value);
 

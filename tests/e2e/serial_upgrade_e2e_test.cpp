@@ -179,14 +179,8 @@ TEST_F(SerialUpgrade, BadImagesNeverReachThePrinter) {
   SerialPrinterOptions options;
   options.baud = 4800;
   Start(options);
-  const ImageFile empty(std::vector<uint8_t>{});
-  const ImageFile sevenBytes(std::vector<uint8_t>(7, 0x41));
-  const FifoImage fifo;
-  const std::pair<std::string, std::string> cases[] = {{MissingImagePath(), "no such file"},
-                                                       {empty.Path(), "the file is empty"},
-                                                       {sevenBytes.Path(), "shorter than the 8-byte header"},
-                                                       {fifo.Path(), "not a regular file"}};
-  for (const auto &[path, cause] : cases) {
+  const BadImages images;
+  for (const auto &[path, cause] : images.Cases()) {
     window_.lines.clear();
     window_.boxes.clear();
     g_strImagePath.Set(path);

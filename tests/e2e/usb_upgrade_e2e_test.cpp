@@ -184,14 +184,8 @@ TEST_F(UsbUpgrade, FirstBootReplysPacketSizeIsNotTheOneThePacketsUse) {
 }
 
 TEST_F(UsbUpgrade, BadImagesNeverReachThePrinter) {
-  const ImageFile empty(std::vector<uint8_t>{});
-  const ImageFile sevenBytes(std::vector<uint8_t>(7, 0x41));
-  const FifoImage fifo;
-  const std::pair<std::string, std::string> cases[] = {{MissingImagePath(), "no such file"},
-                                                       {empty.Path(), "the file is empty"},
-                                                       {sevenBytes.Path(), "shorter than the 8-byte header"},
-                                                       {fifo.Path(), "not a regular file"}};
-  for (const auto &[path, cause] : cases) {
+  const BadImages images;
+  for (const auto &[path, cause] : images.Cases()) {
     window_.lines.clear();
     window_.boxes.clear();
     g_strImagePath.Set(path);
