@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "app_values.h"
 #include "device_names.h"
+#include "exchange.h"
 #include "dialog_services.h"
 #include "qt_test_support.h"
 #include "resource.h"
@@ -24,6 +26,34 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Runs the procedure on a thread of normal priority, and clears the busy flag
+// behind it as the dialog's own launcher does. That launcher starts it at
+// idle priority, and a thread of idle priority gets next to no processor time
+// while the cores are busy with other work: it then misses the printer's
+// reply windows, which is what idle priority means. The priority itself is
+// checked in dialog_qt_test.
+class NormalPriorityLauncher final : public ProcedureLauncher {
+ public:
+  ~NormalPriorityLauncher() override {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Launch(UpgradeProcedure procedure) override {
+    if (thread_.joinable()) thread_.join();
+    running_ = true;
+    thread_ = std::thread([this, procedure] {
+      procedure(nullptr);
+      g_bUpgrading = 0;
+      running_ = false;
+    });
+    return true;
+  }
+  bool Running() const override { return running_; }
+
+ private:
+  std::atomic<bool> running_{false};
+  std::thread thread_;
+};
+
 TEST(DialogUpgrade, SerialUpgradeOfTheSimulatedPrinterCompletes) {
   testing::TestApplication();
   sim::SerialPrinterOptions options;
@@ -34,8 +64,11 @@ TEST(DialogUpgrade, SerialUpgradeOfTheSimulatedPrinterCompletes) {
   setenv(platform::kDeviceMapVariable, ("COM200=" + printer.SlavePath()).c_str(), 1);
 
   std::vector<QString> boxes;
+  NormalPriorityLauncher launcher;
   {
-    QtVelloranDialog dialog(DefaultDialogServices());
+    DialogServices services = DefaultDialogServices();
+    services.launcher = &launcher;
+    QtVelloranDialog dialog(services);
     dialog.RegisterAsUpgradeWindow();
     dialog.SetMessageBoxPresenter([&](const QString &, const QString &text) { boxes.push_back(text); });
     dialog.show();
@@ -48,7 +81,6 @@ TEST(DialogUpgrade, SerialUpgradeOfTheSimulatedPrinterCompletes) {
     qobject_cast<QPushButton *>(dialog.control(IDC_BUTTON_LOAD))->click();
     EXPECT_EQ(g_nComPort.load(), 200);
 
-    ProcedureLauncher &launcher = DefaultProcedureLauncher();
     ASSERT_TRUE(testing::ProcessEventsUntil([&] { return !launcher.Running(); }, 90s)) << dialog.logic().log();
     EXPECT_EQ(boxes, std::vector<QString>{"Upgrade Complete！"}) << dialog.logic().log();
     auto *bar = qobject_cast<QProgressBar *>(dialog.control(IDC_PROGRESS));
