@@ -128,7 +128,7 @@ unsigned ComUpgradeProc(void *) {
 
   // A failed control step leaves the port open; the next detection closes
   // it. A stop closes it at once.
-  auto abandon = [&port] {
+  auto abandon = [&] {
     ResetExchange();
     if (UpgradeStopRequested()) port.Close(500);
     return EndProcedure(kUpgradeFailed);
