@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -15,13 +14,30 @@
 namespace velloran::transport {
 namespace {
 
+// The four hexadecimal digits that stand between prefix and suffix when the
+// whole line is exactly that (std::regex draws false warnings from g++ 12).
+std::string VendorBetween(const std::string &text, const std::string &prefix, const std::string &suffix,
+                          int (*isDigit)(int)) {
+  const size_t size = prefix.size() + 4 + suffix.size();
+  if (text.size() != size || text.compare(0, prefix.size(), prefix) != 0 ||
+      text.compare(prefix.size() + 4, suffix.size(), suffix) != 0)
+    return "";
+  const std::string vendor = text.substr(prefix.size(), 4);
+  for (char c : vendor) {
+    if (!isDigit(static_cast<unsigned char>(c))) return "";
+  }
+  return vendor;
+}
+
+int IsLowerHex(int c) { return std::isdigit(c) || (c >= 'a' && c <= 'f'); }
+int IsUpperHex(int c) { return std::isdigit(c) || (c >= 'A' && c <= 'F'); }
+
 std::set<std::string> VendorsOfTheRule() {
   std::ifstream rule(VELLORAN_UDEV_RULE);
   std::set<std::string> vendors;
-  const std::regex line(R"re(^ATTRS\{idVendor\}=="([0-9a-f]{4})", TAG\+="uaccess"$)re");
-  std::smatch match;
   for (std::string text; std::getline(rule, text);) {
-    if (std::regex_match(text, match, line)) vendors.insert(match[1]);
+    const std::string vendor = VendorBetween(text, "ATTRS{idVendor}==\"", "\", TAG+=\"uaccess\"", IsLowerHex);
+    if (!vendor.empty()) vendors.insert(vendor);
   }
   return vendors;
 }
@@ -30,11 +46,10 @@ std::set<std::string> VendorsOfTheRule() {
 std::set<std::string> VendorsOfTheMetainfo() {
   std::ifstream metainfo(VELLORAN_METAINFO);
   std::set<std::string> vendors;
-  const std::regex line(R"re(^ *<modalias>usb:v([0-9A-F]{4})p\*</modalias>$)re");
-  std::smatch match;
   for (std::string text; std::getline(metainfo, text);) {
-    if (!std::regex_match(text, match, line)) continue;
-    std::string vendor = match[1];
+    text.erase(0, text.find_first_not_of(' '));
+    std::string vendor = VendorBetween(text, "<modalias>usb:v", "p*</modalias>", IsUpperHex);
+    if (vendor.empty()) continue;
     for (char &c : vendor) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     vendors.insert(vendor);
   }
