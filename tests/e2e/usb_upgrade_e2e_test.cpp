@@ -38,6 +38,14 @@ class UsbUpgrade : public ::testing::Test {
     return {{text::kPreparingBoot, 0}, {text::kBootEntered, 100}, {text::kGettingVersion, 20},
             {text::kVersionMatch, 100}, {text::kPreparingBoot, 0}, {text::kBootEntered, 100}};
   }
+  // Every line of an upgrade that completes after the given packets.
+  static Lines CompletedLines(uint32_t packets) {
+    Lines lines = ControlLines();
+    for (const Line &line : EraseLines()) lines.push_back(line);
+    for (const Line &line : PacketLines(packets, false)) lines.push_back(line);
+    lines.emplace_back(text::kUpgradeDone, 200);
+    return lines;
+  }
 
   UsbPrinter printer_;
   RecordingWindow window_;
@@ -54,10 +62,7 @@ TEST_F(UsbUpgrade, CompletesWithEveryLineAndTheFlashedImage) {
 
   EXPECT_EQ(UsbUpgradeProc(nullptr), kUpgradeCompleted);
 
-  Lines expected = ControlLines();
-  for (const Line &line : EraseLines()) expected.push_back(line);
-  for (const Line &line : PacketLines(2, false)) expected.push_back(line);
-  expected.emplace_back(text::kUpgradeDone, 200);
+  const Lines expected = CompletedLines(2);
   EXPECT_EQ(window_.lines, expected);
   EXPECT_EQ(window_.boxes, std::vector<std::string>{text::kBoxUpgradeComplete});
   EXPECT_EQ(printer_.FlashedImage(), image.ExpectedFlash(512));
@@ -174,10 +179,7 @@ TEST_F(UsbUpgrade, FirstBootReplysPacketSizeIsNotTheOneThePacketsUse) {
 
   EXPECT_EQ(UsbUpgradeProc(nullptr), kUpgradeCompleted);
 
-  Lines expected = ControlLines();
-  for (const Line &line : EraseLines()) expected.push_back(line);
-  for (const Line &line : PacketLines(2, false)) expected.push_back(line);
-  expected.emplace_back(text::kUpgradeDone, 200);
+  const Lines expected = CompletedLines(2);
   EXPECT_EQ(window_.lines, expected);
   EXPECT_EQ(printer_.FlashedImage(), image.ExpectedFlash(512));
   ExpectClosedAndIdle();
