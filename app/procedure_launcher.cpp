@@ -1,5 +1,6 @@
 #include "procedure_launcher.h"
 
+#include "upgrade_stop.h"
 #include "win32_base.h"
 
 namespace velloran {
@@ -25,6 +26,9 @@ unsigned __stdcall WorkerMain(void *param) {
 }  // namespace
 
 bool IdleThreadLauncher::Launch(UpgradeProcedure procedure) {
+  // How far the frames go is recorded afresh for each upgrade: a closed
+  // dialog must not report the reach of the one before.
+  ResetUpgradeStop();
   auto *start = new WorkerStart{procedure, &busy_flag_, &running_};
   running_.fetch_add(1);
   // Created suspended so that the procedure runs at idle priority from its

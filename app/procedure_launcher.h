@@ -20,7 +20,8 @@ class ProcedureLauncher {
 
 // Runs each procedure on its own thread at idle priority. When the procedure
 // returns, the thread clears busy_flag (also when the procedure never set
-// it), then counts as no longer running. Nobody waits for the thread.
+// it), then counts as no longer running. Nobody waits for the thread. Each
+// launch starts a fresh record of how far the frames go (ReachedSoFar).
 class IdleThreadLauncher final : public ProcedureLauncher {
  public:
   explicit IdleThreadLauncher(std::atomic<int> &busy_flag) : busy_flag_(busy_flag) {}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialog_command_line.h"
+#include "closed_upgrade_warning.h"
 #include "dialog_services.h"
 #include "velloran_app.h"
 
@@ -23,6 +24,8 @@ int main(int argc, char *argv[]) {
   // Nothing waits for an upgrade that still runs: the process ends now,
   // without the static destructors that the worker may still be using.
   if (velloran::DefaultProcedureLauncher().Running()) {
+    const std::string warning = velloran::ClosedDuringUpgradeWarning(velloran::ReachedSoFar());
+    std::fprintf(stderr, "%s\n", warning.c_str());
     std::fflush(nullptr);
     std::quick_exit(0);
   }

@@ -106,7 +106,10 @@ void *ThreadMain(void *param) {
   return nullptr;
 }
 
-// Win32 priorities as nice values; idle runs under SCHED_IDLE.
+// Win32 priorities as nice values. Idle is nice 19 under the normal policy,
+// not SCHED_IDLE: Windows lifts a starved idle thread now and then, while
+// SCHED_IDLE lets busy normal work hold the thread off for as long as it
+// lasts, and an upgrade must answer the printer within its reply windows.
 int NiceFor(int priority) {
   if (priority >= THREAD_PRIORITY_TIME_CRITICAL) return -20;
   if (priority <= THREAD_PRIORITY_IDLE) return 19;
@@ -160,8 +163,7 @@ BOOL SetThreadPriority(HANDLE hThread, int nPriority) {
   if (!thread) return FALSE;
   pid_t tid = thread->tid();
   sched_param param{};
-  int policy = nPriority <= THREAD_PRIORITY_IDLE ? SCHED_IDLE : SCHED_OTHER;
-  if (sched_setscheduler(tid, policy, &param) != 0 ||
+  if (sched_setscheduler(tid, SCHED_OTHER, &param) != 0 ||
       setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceFor(nPriority)) != 0) {
     // Raising a priority needs privilege on Linux; a thread that has already
     // ended has no kernel id left.

@@ -3,16 +3,23 @@
 // checks through the real buttons are in dialog_qt_test.cpp.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <set>
+#include <thread>
 
 #include "app_values.h"
+#include "closed_upgrade_warning.h"
 #include "dialog_units.h"
 #include "fake_dialog_view.h"
 #include "file_filter.h"
 #include "port_number.h"
+#include "frame.h"
+#include "procedure_launcher.h"
 #include "progress_band.h"
 #include "resource.h"
+#include "upgrade_stop.h"
 #include "velloran_dlg.h"
 
 namespace velloran {
@@ -195,6 +202,40 @@ TEST_F(DialogLogicTest, StatusLinesAppendToTheLogAndMoveTheBar) {
   EXPECT_EQ(view_.scrolls[IDC_EDIT_LOG], 3);
   EXPECT_EQ(view_.bar_colors, (std::vector<uint32_t>{kBarRed}));
   EXPECT_EQ(view_.bar_positions, (std::vector<int>{50}));
+}
+
+// Closing the dialog during an upgrade leaves one line on the printer's
+// state, taken from how far this upgrade's frames went.
+std::atomic<int> g_reachAtStart{-1};
+unsigned RecordReachAtStart(void *) {
+  g_reachAtStart = static_cast<int>(ReachedSoFar());
+  return 0;
+}
+
+TEST(ClosedDuringUpgrade, EachLaunchStartsAFreshRecordOfTheFramesSent) {
+  // A finished upgrade sent its erase; the next one has sent nothing yet.
+  const uint8_t erase[8] = {0, 0, 0, 0, CMD_ERASE, 0, 0, 0};
+  ASSERT_TRUE(MaySendFrame(erase));
+  ASSERT_EQ(ReachedSoFar(), UpgradeReach::kFlash);
+  std::atomic<int> busy{0};
+  IdleThreadLauncher launcher(busy);
+  ASSERT_TRUE(launcher.Launch(RecordReachAtStart));
+  for (int i = 0; i < 3000 && launcher.Running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_FALSE(launcher.Running());
+  EXPECT_EQ(g_reachAtStart.load(), static_cast<int>(UpgradeReach::kNothingSent));
+}
+
+TEST(ClosedDuringUpgrade, TheWarningSaysWhatStateThePrinterIsIn) {
+  const std::string none = ClosedDuringUpgradeWarning(UpgradeReach::kNothingSent);
+  const std::string boot = ClosedDuringUpgradeWarning(UpgradeReach::kBootMode);
+  const std::string flash = ClosedDuringUpgradeWarning(UpgradeReach::kFlash);
+  EXPECT_NE(none.find("nothing changed"), std::string::npos) << none;
+  EXPECT_NE(boot.find("firmware is unchanged"), std::string::npos) << boot;
+  EXPECT_NE(flash.find("erased or partly written"), std::string::npos) << flash;
+  EXPECT_NE(flash.find("run the upgrade again"), std::string::npos) << flash;
+  for (const std::string *line : {&none, &boot, &flash}) {
+    EXPECT_EQ(line->find('\n'), std::string::npos) << "one line";
+  }
 }
 
 }  // namespace
