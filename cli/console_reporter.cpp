@@ -271,17 +271,13 @@ void ConsoleReporter::ReportResult(bool ok, std::string_view reasonId) {
                          {{"bytes", std::to_string(sent)}, {"seconds", SecondsText(elapsed)}});
   } else if (!begun_) {
     closing = reason;
+  } else if (phase_ == UpgradePhase::kPrepare) {
+    closing = CliMessage("upgrade_failed_before_start", {{"reason", reason}});
   } else {
-    // The reason goes into each language's line in that language.
-    const auto failed = [&](const std::string &why) {
-      if (phase_ == UpgradePhase::kPrepare) return CliMessage("upgrade_failed_before_start", {{"reason", why}});
-      return CliMessage("upgrade_failed", {{"seconds", SecondsText(elapsed)},
-                                           {"reason", why},
-                                           {"sent", std::to_string(sent)},
-                                           {"total", std::to_string(total)}});
-    };
-    closing = failed(reason.zh);
-    closing.en = failed(reason.en).en;
+    closing = CliMessage("upgrade_failed", {{"seconds", SecondsText(elapsed)},
+                                            {"reason", reason},
+                                            {"sent", std::to_string(sent)},
+                                            {"total", std::to_string(total)}});
   }
   if (settings_.json) {
     Json event = Event("result", phase_, closing);

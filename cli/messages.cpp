@@ -8,7 +8,7 @@
 namespace velloran::cli {
 namespace {
 
-std::string Fill(std::string_view pattern, std::initializer_list<MessageArg> args) {
+std::string Fill(std::string_view pattern, std::initializer_list<MessageArg> args, Language language) {
   std::string filled;
   for (size_t i = 0; i < pattern.size();) {
     if (pattern[i] == '{') {
@@ -18,7 +18,7 @@ std::string Fill(std::string_view pattern, std::initializer_list<MessageArg> arg
         bool found = false;
         for (const MessageArg &arg : args) {
           if (arg.name == name) {
-            filled += arg.value;
+            filled += language == Language::kChinese ? arg.zh : arg.en;
             found = true;
             break;
           }
@@ -58,9 +58,20 @@ Message CliMessage(std::string_view id, std::initializer_list<MessageArg> args) 
   size_t count = 0;
   const CatalogRow *rows = CatalogRows(&count);
   for (size_t i = 0; i < count; ++i) {
-    if (id == rows[i].id) return {rows[i].id, Fill(rows[i].zh, args), Fill(rows[i].en, args)};
+    if (id == rows[i].id) {
+      return {rows[i].id, Fill(rows[i].zh, args, Language::kChinese), Fill(rows[i].en, args, Language::kEnglish)};
+    }
   }
   return {std::string(id), std::string(id), std::string(id)};
+}
+
+Message MessageList(const std::vector<Message> &items) {
+  Message list;
+  for (const Message &item : items) {
+    list.zh += (list.zh.empty() ? "" : "、") + item.zh;
+    list.en += (list.en.empty() ? "" : ", ") + item.en;
+  }
+  return list;
 }
 
 Message ProcedureMessage(std::string_view text) {

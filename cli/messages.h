@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velloran::cli {
 
@@ -36,14 +37,23 @@ struct Message {
   const std::string &In(Language language) const { return language == Language::kChinese ? zh : en; }
 };
 
+// A value for a "{name}" mark: the same text in both languages (a number, a
+// path), or a message, whose Chinese goes into the Chinese sentence and whose
+// English into the English one.
 struct MessageArg {
+  MessageArg(std::string_view name, std::string value) : name(name), zh(value), en(std::move(value)) {}
+  MessageArg(std::string_view name, const Message &value) : name(name), zh(value.zh), en(value.en) {}
   std::string_view name;
-  std::string value;
+  std::string zh;
+  std::string en;
 };
 
 // A message of the catalog with its "{name}" marks filled in. An id that is
 // not in the catalog gives a message whose texts name the id.
 Message CliMessage(std::string_view id, std::initializer_list<MessageArg> args = {});
+
+// Messages listed one after another: "a、b" in Chinese, "a, b" in English.
+Message MessageList(const std::vector<Message> &items);
 
 // A status line or message-box text of a procedure.
 Message ProcedureMessage(std::string_view text);

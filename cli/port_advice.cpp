@@ -23,16 +23,12 @@ Message Held(const std::string &where, const NodeDiagnosis &diagnosis) {
   if (diagnosis.holders.empty()) {
     return CliMessage("port_held_unseen", {{"where", where}, {"node", PrintableText(diagnosis.node)}});
   }
-  Message holders;
+  std::vector<Message> holders;
   for (const platform::NodeHolder &holder : diagnosis.holders) {
-    const Message one =
-        CliMessage("holder", {{"program", PrintableText(holder.program)}, {"pid", std::to_string(holder.pid)}});
-    holders.zh += (holders.zh.empty() ? "" : "、") + one.zh;
-    holders.en += (holders.en.empty() ? "" : ", ") + one.en;
+    holders.push_back(
+        CliMessage("holder", {{"program", PrintableText(holder.program)}, {"pid", std::to_string(holder.pid)}}));
   }
-  Message message = CliMessage("port_held", {{"where", where}, {"holders", holders.zh}});
-  message.en = CliMessage("port_held", {{"where", where}, {"holders", holders.en}}).en;
-  return message;
+  return CliMessage("port_held", {{"where", where}, {"holders", MessageList(holders)}});
 }
 
 Message NotPermitted(const std::string &where, const NodeDiagnosis &diagnosis, PortKind kind) {

@@ -73,10 +73,7 @@ StopReport DescribeStop(StopCause cause, UpgradeReach reach) {
     case UpgradeReach::kBootMode: report.printerState = "boot_mode", state = "stopped_before_erase"; break;
     case UpgradeReach::kFlash: report.printerState = "flash_written", state = "stopped_after_erase"; break;
   }
-  // The cause goes into each language's sentence in that language.
-  const Message byWhat = CliMessage(by);
-  report.line = CliMessage(state, {{"cause", byWhat.zh}});
-  report.line.en = CliMessage(state, {{"cause", byWhat.en}}).en;
+  report.line = CliMessage(state, {{"cause", CliMessage(by)}});
   return report;
 }
 

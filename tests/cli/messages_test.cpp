@@ -47,6 +47,13 @@ TEST(MessageCatalog, FillsTheMarks) {
   // A value that holds braces is not read as a mark.
   EXPECT_EQ(CliMessage("bad_port", {{"detail", "{x} {detail}"}}).en, "{x} {detail}");
   EXPECT_EQ(CliMessage("no_such_message").en, "no_such_message");
+  // A message as a value: each language's sentence takes it in that language.
+  const Message failed = CliMessage(
+      "upgrade_failed_before_start",
+      {{"reason", MessageList({CliMessage("stopped_by_sigterm"), CliMessage("upgrade_failed_unreported")})}});
+  EXPECT_EQ(failed.en, "Upgrade failed before the printer was contacted: by SIGTERM, the procedure ended without a "
+                       "completed finish");
+  EXPECT_EQ(failed.zh, "升级失败，未与打印机通信：被SIGTERM、升级过程未正常结束");
 }
 
 TEST(Language, TheLocaleDecidesInItsOrder) {
