@@ -159,6 +159,7 @@ void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std
     event["image"] = JsonText(image->path);
     event["size"] = image->size;
     event["version"] = image->VersionText();
+    event["sha256"] = image->sha256;
     event["packet_size"] = image->packetSize;
     event["expected_ms"] = static_cast<long long>(duration.lowMs);
     event["expected_max_ms"] = static_cast<long long>(duration.highMs);
@@ -168,6 +169,7 @@ void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std
   }
   if (settings_.verbosity == Verbosity::kQuiet) return;
   PrintLine(summary.In(settings_.language));
+  PrintLine(CliMessage("image_sha256", {{"sha256", image->sha256}}).In(settings_.language));
   PrintLine(expected.In(settings_.language));
 }
 

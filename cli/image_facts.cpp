@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "sha256.h"
 #include "upgrade_timing.h"
 
 namespace velloran::cli {
@@ -24,6 +25,7 @@ ImageFacts FactsOf(const std::string &path, const LoadedImage &image) {
   facts.packets = PacketCount(image.size, facts.packetSize);
   facts.full = FullPacketCount(image.size, facts.packetSize);
   facts.remainder = RemainderLength(image.size, facts.packetSize);
+  facts.sha256 = Sha256Hex(image.buffer.get(), image.size);
   return facts;
 }
 

@@ -20,6 +20,7 @@ struct ImageFacts {
   uint32_t packets = 0;    // full and short ones
   uint32_t full = 0;       // full packets
   uint32_t remainder = 0;  // bytes of the short packet; 0: none
+  std::string sha256;      // of the file's bytes, 64 lowercase hex digits
   uint64_t bytesTotal() const { return uint64_t{packets} * packetSize; }
   std::string VersionText() const;  // "04 00"
 };

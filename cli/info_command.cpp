@@ -24,6 +24,7 @@ int RunInfo(const CliOptions &options, std::ostream &out, std::ostream &err) {
   std::snprintf(line, sizeof line, "size:     %u bytes (8-byte header, %u bytes of data)\n", size, size - 8);
   out << line;
   out << "version:  " << facts.VersionText() << "\n";
+  out << "sha256:   " << facts.sha256 << "\n";
   std::snprintf(line, sizeof line, "packets:  %u of %u bytes", facts.packets, facts.packetSize);
   out << line;
   if (facts.remainder != 0) {

@@ -9,6 +9,7 @@ const CatalogRow kRows[] = {
     // Before the upgrade: the image and the expected duration.
     {"image_summary", "Image {path}: {size} bytes, version {version}, {packets} packets of {packet_size} bytes",
      "固件 {path}：{size}字节，版本 {version}，{packets}包，每包{packet_size}字节"},
+    {"image_sha256", "SHA-256 of the image: {sha256}", "固件的SHA-256：{sha256}"},
     {"expected_duration", "Expected duration: {seconds} s", "预计用时{seconds}秒"},
     {"expected_duration_serial", "Expected duration: {low} s to {high} s, by the printer's baud rate",
      "预计用时{low}至{high}秒，取决于打印机的波特率"},

@@ -125,8 +125,8 @@ TEST_F(CliPortDiagnosis, AnyTerminalNodeServesAsThePort) {
   e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "");
   const Outcome run = RunTool({"upgrade", "--link", "serial", "--port", printer_.SlavePath(), image_.Path()});
   EXPECT_EQ(run.status, 0) << run.err;
-  ASSERT_GE(run.out.size(), 3u);
-  EXPECT_EQ(run.out[2], "Port: " + printer_.SlavePath());
+  ASSERT_GE(run.out.size(), 4u);
+  EXPECT_EQ(run.out[3], "Port: " + printer_.SlavePath());
   EXPECT_EQ(run.out.back().rfind("Upgrade completed: wrote 1024 bytes in ", 0), 0u) << run.out.back();
   EXPECT_TRUE(printer_.Finished());
 }
