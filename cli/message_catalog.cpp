@@ -54,7 +54,10 @@ const CatalogRow kRows[] = {
      "{port}不存在（其后没有端口）；请参见 velloran-cli ports"},
     {"port_not_device", "{where} is not a device: a plain file or a folder", "{where}不是设备：它是普通文件或文件夹"},
     {"port_not_serial", "{where} is not a serial port (not a terminal device)", "{where}不是串口（不是终端设备）"},
-    {"port_held", "{where} cannot be opened: it is in use by {holders}; end that program or let it close the port",
+    {"port_not_printer", "{where} is not a printer port (no parallel port, no USB printer, no terminal device)",
+     "{where}不是打印机端口（既不是并口、USB打印机，也不是终端设备）"},
+    {"port_failed", "{where} cannot be opened: {error}", "无法打开{where}：{error}"},
+    {"port_held", "{where} cannot be opened: it is held by {holders}; end that program or let it close the port",
      "无法打开{where}：{holders}正在使用它；请结束该程序或让它关闭端口"},
     {"port_held_unseen",
      "{where} cannot be opened: another program holds it (none that this user may see; `sudo fuser -v {node}` "

@@ -64,7 +64,10 @@ Message ExplainPort(const std::string &name, const NodeDiagnosis &diagnosis, Por
     case NodeVerdict::kNotDevice: return CliMessage("port_not_device", {{"where", where}});
     case NodeVerdict::kNotSerial: return CliMessage("port_not_serial", {{"where", where}});
     case NodeVerdict::kNotPermitted: return NotPermitted(where, diagnosis, kind);
+    case NodeVerdict::kNotPrinterPort: return CliMessage("port_not_printer", {{"where", where}});
     case NodeVerdict::kHeld: return Held(where, diagnosis);
+    case NodeVerdict::kFailed:
+      return CliMessage("port_failed", {{"where", where}, {"error", PrintableText(diagnosis.systemText)}});
   }
   return Missing(name, diagnosis);
 }

@@ -22,7 +22,7 @@ struct ListedPort {
 
 ListedPort Listed(const std::string &name, const std::string &node, PortState state, bool serial) {
   ListedPort port{name, node, state, {}};
-  if (state == PortState::kBusy && !node.empty()) port.diagnosis = platform::DiagnoseNode(node, serial);
+  if (state == PortState::kBusy && !node.empty()) port.diagnosis = platform::DiagnoseNode(node, serial ? platform::NodeUse::kSerial : platform::NodeUse::kPrinter);
   return port;
 }
 

@@ -10,6 +10,7 @@
 #include "device_names.h"
 #include "port_advice.h"
 #include "port_choice.h"
+#include "port_claim.h"
 #include "port_probe.h"
 #include "procedures.h"
 #include "upgrade_interruption.h"
@@ -56,13 +57,27 @@ std::optional<PortRefusal> ChooseUsb(UsedPort &used) {
   return std::nullopt;
 }
 
+platform::NodeDiagnosis Diagnose(const UsedPort &used) {
+  platform::NodeDiagnosis diagnosis;
+  diagnosis.node = used.node;
+  diagnosis.verdict = platform::NodeVerdict::kMissing;
+  if (used.node.empty()) return diagnosis;
+  diagnosis = platform::DiagnoseNode(
+      used.node, used.kind == PortKind::kSerial ? platform::NodeUse::kSerial : platform::NodeUse::kPrinter);
+  // A claim that failed after a diagnosis found nothing: another program
+  // took the port in between.
+  if (diagnosis.verdict == platform::NodeVerdict::kOpens) diagnosis.verdict = platform::NodeVerdict::kHeld;
+  return diagnosis;
+}
+
 // Opens the port the way the procedure will; when that fails, the node's
 // diagnosis says why. A serial port must also be a terminal device.
 std::optional<Message> CheckPort(const UsedPort &used) {
   platform::NodeDiagnosis diagnosis;
   diagnosis.node = used.node;
   diagnosis.verdict = platform::NodeVerdict::kMissing;
-  if (!used.node.empty()) diagnosis = platform::DiagnoseNode(used.node, used.kind == PortKind::kSerial);
+  if (!used.node.empty()) diagnosis = platform::DiagnoseNode(
+      used.node, used.kind == PortKind::kSerial ? platform::NodeUse::kSerial : platform::NodeUse::kPrinter);
   const bool opens =
       diagnosis.verdict == platform::NodeVerdict::kOpens || diagnosis.verdict == platform::NodeVerdict::kHeld;
   if (used.state == PortState::kFree && opens) return std::nullopt;
@@ -120,6 +135,16 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   if (const std::optional<Message> problem = CheckPort(used)) {
     reporter.ReportError(*problem);
     return Fail(reporter, kExitFailed);
+  }
+  // The serial procedure closes its port for the pause after the boot
+  // switch and opens it again: the claim keeps it this upgrade's meanwhile.
+  std::optional<platform::PortClaim> claim;
+  if (used.kind == PortKind::kSerial) {
+    claim.emplace(used.node);
+    if (!claim->held()) {
+      reporter.ReportError(ExplainPort(used.name, Diagnose(used), used.kind));
+      return Fail(reporter, kExitFailed);
+    }
   }
   reporter.ReportNote(CliMessage("port_used", {{"port", PortWithNode(used.name, used.node)}}));
   g_strImagePath.Set(options.image);

@@ -62,6 +62,10 @@ class FileObject final : public KernelObject {
 
   Type type() const { return type_; }
   bool is_tty() const { return type_ == Type::kTty; }
+  // The descriptor until OnClose; for a port claim, taken right after the open.
+  int fd() const { return fd_; }
+  // This open set the terminal's exclusivity, so its close clears it.
+  void MarkExclusiveSetHere() { set_exclusive_ = true; }
 
   // With the lock held: false, with the last error set, once the handle is
   // closing, or when a tty is needed and this is none.
@@ -155,6 +159,7 @@ class FileObject final : public KernelObject {
   mutable std::mutex mutex_;
   std::condition_variable completed_;  // a request finished
   int fd_;
+  bool set_exclusive_ = false;
   bool closing_ = false;
   bool hung_up_ = false;  // the far end went away: reads and writes fail
 

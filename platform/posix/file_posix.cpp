@@ -1,7 +1,10 @@
 // CreateFileA/W: device names, exclusive opens of devices, plain paths; the
 // life of a file object up to CloseHandle.
+#include "device_name_syntax.h"
 #include "device_names.h"
 #include "file_object.h"
+#include "node_openers.h"
+#include "port_claims.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -53,6 +56,19 @@ DWORD OpenErrorFromErrno(int error) {
 bool TtyWithoutHardware(int fd) {
   termios settings {};
   return tcgetattr(fd, &settings) != 0 && errno == EIO;
+}
+
+bool IsParallelName(const char *name) {
+  const auto parsed = device_syntax::ParseDeviceName(name);
+  return parsed && parsed->kind == device_syntax::DeviceKind::kLpt;
+}
+
+// Another process has the node open as a rival, or has it open at all while
+// the terminal is exclusive (an exclusivity left behind by a program that
+// has gone binds no one). A claim of this process set its own exclusivity.
+bool HeldElsewhere(int fd, const struct stat &info, bool claimed) {
+  const std::vector<NodeHolder> holders = OtherOpeners(info);
+  return AnyRival(holders) || (!claimed && !holders.empty() && TerminalIsExclusive(fd));
 }
 
 // Fails with the Win32 error; closes fd if it is open.
@@ -121,9 +137,13 @@ HANDLE OpenFile(const char *name, DWORD access, DWORD disposition, DWORD flags) 
   int mode = readable && writable ? O_RDWR : writable ? O_WRONLY : O_RDONLY;
 
   bool existed = ::access(path.c_str(), F_OK) == 0;
+  // A node this process claims is shared with the claim, which holds its
+  // lock and exclusivity.
+  struct stat named {};
+  const int claimed = stat(path.c_str(), &named) == 0 ? DuplicateClaimed(named) : -1;
   // O_NONBLOCK: a serial node must not wait for carrier, and all waiting is
   // done with poll(2) under the handle's time-outs.
-  int fd = open(path.c_str(), mode | creation | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  int fd = claimed >= 0 ? claimed : open(path.c_str(), mode | creation | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
     return FailOpen(-1, device_name && errno == EISDIR ? ERROR_BAD_DEVICE : OpenErrorFromErrno(errno));
   }
@@ -135,21 +155,28 @@ HANDLE OpenFile(const char *name, DWORD access, DWORD disposition, DWORD flags) 
   // printer.
   if (device_name && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) return FailOpen(fd, ERROR_BAD_DEVICE);
   if (S_ISDIR(info.st_mode)) return FailOpen(fd, ERROR_ACCESS_DENIED);
+  // The same for a parallel port and a device of another kind (/dev/null).
+  if (device_name && IsParallelName(name) && !CanBePrinterPort(info, fd)) return FailOpen(fd, ERROR_BAD_DEVICE);
 
   FileObject::Type type = FileObject::Type::kRegular;
+  bool setsExclusive = false;
   if (!S_ISREG(info.st_mode)) {
-    // Devices are held exclusively: the advisory lock refuses a second open
-    // in this process or another (root included); TIOCEXCL also refuses
-    // programs that do not take the lock.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, OpenErrorFromErrno(errno));
-    type = FileObject::Type::kDevice;
     if (TtyWithoutHardware(fd)) return FailOpen(fd, ERROR_FILE_NOT_FOUND);
+    // Devices are held exclusively. The advisory lock refuses a second open
+    // in this process or another (root included); TIOCEXCL also refuses
+    // programs that do not take the lock; and a program that took neither
+    // is found among the node's openers. Root may open a terminal that
+    // another program made exclusive, but must not take it over: its
+    // settings stay untouched and its exclusivity set.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return FailOpen(fd, OpenErrorFromErrno(errno));
+    if (S_ISCHR(info.st_mode) && HeldElsewhere(fd, info, claimed >= 0)) return FailOpen(fd, ERROR_ACCESS_DENIED);
+    type = FileObject::Type::kDevice;
     if (isatty(fd)) {
       type = FileObject::Type::kTty;
-      ioctl(fd, TIOCEXCL);
+      setsExclusive = claimed < 0 && ioctl(fd, TIOCEXCL) == 0;
       if (!SetRawMode(fd)) {
         int error = errno;
-        ioctl(fd, TIOCNXCL);
+        if (setsExclusive) ioctl(fd, TIOCNXCL);
         return FailOpen(fd, OpenErrorFromErrno(error));
       }
     }
@@ -159,7 +186,9 @@ HANDLE OpenFile(const char *name, DWORD access, DWORD disposition, DWORD flags) 
   }
 
   bool overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
-  HANDLE handle = RegisterHandle(new FileObject(fd, type, overlapped, readable, writable));
+  auto *file = new FileObject(fd, type, overlapped, readable, writable);
+  if (setsExclusive) file->MarkExclusiveSetHere();
+  HANDLE handle = RegisterHandle(file);
   bool reports_existing = disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS;
   SetLastError(reports_existing && existed && !device_name ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return handle;
@@ -196,7 +225,9 @@ void FileObject::OnClose() {
     io_thread_.join();
   }
   std::lock_guard lock(mutex_);
-  if (type_ == Type::kTty) ioctl(fd_, TIOCNXCL);
+  // Only an exclusivity that this open set is cleared: another program's,
+  // or a port claim's, stays.
+  if (set_exclusive_) ioctl(fd_, TIOCNXCL);
   close(fd_);  // also drops the advisory lock
   fd_ = -1;
 }

@@ -1,9 +1,10 @@
 // Diagnosis of device nodes on Linux: stat(2) and access(2) for the node
 // and its permissions, the group database for the owner group, a short open
-// for exclusive holders, and /proc/<pid>/fd for who holds it.
+// that keeps the errno, and the node's openers (node_openers.h).
 #include "port_diagnosis.h"
 
 #include "device_names.h"
+#include "node_openers.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -15,25 +16,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace velloran::platform {
 namespace {
-
-namespace fs = std::filesystem;
-
-bool SameNode(const struct stat &a, const struct stat &b) {
-  if (S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode)) return a.st_rdev == b.st_rdev;
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-std::string ProgramOf(const fs::path &process) {
-  std::ifstream comm(process / "comm");
-  std::string name;
-  std::getline(comm, name);
-  return name;
-}
 
 bool SessionHasGroup(gid_t group) {
   if (getegid() == group) return true;
@@ -68,38 +53,66 @@ void DescribeOwner(const struct stat &info, NodeDiagnosis &diagnosis) {
   diagnosis.memberNotInSession = UserIsMember(info.st_gid) && !SessionHasGroup(info.st_gid);
 }
 
-}  // namespace
-
-std::vector<NodeHolder> NodeHolders(const std::string &node) {
-  std::vector<NodeHolder> holders;
-  struct stat target {};
-  if (stat(node.c_str(), &target) != 0) return holders;
-  const std::string self = std::to_string(getpid());
-  std::error_code ec;
-  for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string pid = it->path().filename().string();
-    if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
-    std::error_code fdError;
-    for (fs::directory_iterator fd(it->path() / "fd", fdError), fdEnd; !fdError && fd != fdEnd;
-         fd.increment(fdError)) {
-      struct stat open {};
-      if (stat(fd->path().c_str(), &open) != 0 || !SameNode(open, target)) continue;
-      holders.push_back({std::stoi(pid), ProgramOf(it->path())});
-      break;
-    }
+// The verdict for an errno of stat(2) or open(2).
+NodeVerdict VerdictOfError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+    case EIO: return NodeVerdict::kMissing;  // no node, or no device behind it
+    case EACCES:
+    case EPERM: return NodeVerdict::kNotPermitted;
+    case EBUSY: return NodeVerdict::kHeld;  // TIOCEXCL of another; usblp and lp take one opener
+    default: return NodeVerdict::kFailed;
   }
+}
+
+NodeDiagnosis &Fail(NodeDiagnosis &diagnosis, int error) {
+  diagnosis.verdict = VerdictOfError(error);
+  if (diagnosis.verdict == NodeVerdict::kFailed) {
+    diagnosis.error = error;
+    diagnosis.systemText = std::strerror(error);
+  }
+  return diagnosis;
+}
+
+// The rivals, or where there are none (a hold of this tool's own test, or
+// of a process that is also the far end), everyone who has the node open.
+std::vector<NodeHolder> Rivals(std::vector<NodeHolder> holders) {
+  if (!AnyRival(holders)) return holders;
+  std::erase_if(holders, [](const NodeHolder &holder) { return holder.farEnd; });
   return holders;
 }
 
-NodeDiagnosis DiagnoseNode(const std::string &node, bool wantSerial) {
+// Why an open node cannot be used, given what it is.
+NodeVerdict OpenNodeVerdict(int fd, const struct stat &info, NodeUse use, NodeDiagnosis &diagnosis) {
+  // The 8250 driver makes ttyS0-ttyS3 whether or not a UART answers; on
+  // one without, every terminal call fails with EIO.
+  termios settings {};
+  const bool terminal = tcgetattr(fd, &settings) == 0;
+  if (!terminal && errno == EIO) return NodeVerdict::kMissing;
+  if (use == NodeUse::kSerial && !terminal) return NodeVerdict::kNotSerial;
+  if (use == NodeUse::kPrinter && !CanBePrinterPort(info, fd)) return NodeVerdict::kNotPrinterPort;
+  const bool exclusive = terminal && TerminalIsExclusive(fd);
+  const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
+  if (S_ISCHR(info.st_mode)) diagnosis.holders = OtherOpeners(info);
+  if (locked || AnyRival(diagnosis.holders) || (exclusive && !diagnosis.holders.empty())) {
+    diagnosis.holders = Rivals(diagnosis.holders);
+    return NodeVerdict::kHeld;
+  }
+  diagnosis.holders.clear();
+  return NodeVerdict::kOpens;
+}
+
+}  // namespace
+
+NodeDiagnosis DiagnoseNode(const std::string &node, NodeUse use) {
   NodeDiagnosis diagnosis;
   diagnosis.node = node;
   diagnosis.superuser = geteuid() == 0;
   struct stat info {};
-  if (stat(node.c_str(), &info) != 0) {
-    diagnosis.verdict = errno == EACCES ? NodeVerdict::kNotPermitted : NodeVerdict::kMissing;
-    return diagnosis;
-  }
+  if (stat(node.c_str(), &info) != 0) return Fail(diagnosis, errno);
   diagnosis.nodeExists = true;
   if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
     diagnosis.verdict = NodeVerdict::kNotDevice;
@@ -110,31 +123,15 @@ NodeDiagnosis DiagnoseNode(const std::string &node, bool wantSerial) {
     diagnosis.verdict = NodeVerdict::kNotPermitted;
     return diagnosis;
   }
-  diagnosis.holders = NodeHolders(node);
   const int fd = open(node.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    switch (errno) {
-      case EACCES:
-      case EPERM: diagnosis.verdict = NodeVerdict::kNotPermitted; break;
-      case EBUSY: diagnosis.verdict = NodeVerdict::kHeld; break;  // TIOCEXCL of another
-      default: diagnosis.verdict = NodeVerdict::kMissing; break;   // ENXIO, ENODEV, EIO: no device behind it
-    }
+    const int error = errno;
+    Fail(diagnosis, error);
+    if (diagnosis.verdict == NodeVerdict::kHeld) diagnosis.holders = Rivals(OtherOpeners(info));
     return diagnosis;
   }
-  // The 8250 driver makes ttyS0-ttyS3 whether or not a UART answers; on
-  // one without, every terminal call fails with EIO.
-  termios settings {};
-  const bool terminal = tcgetattr(fd, &settings) == 0;
-  const bool noHardware = !terminal && errno == EIO;
-  const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
+  diagnosis.verdict = OpenNodeVerdict(fd, info, use, diagnosis);
   close(fd);
-  if (noHardware) {
-    diagnosis.verdict = NodeVerdict::kMissing;
-  } else if (wantSerial && !terminal) {
-    diagnosis.verdict = NodeVerdict::kNotSerial;
-  } else if (locked) {
-    diagnosis.verdict = NodeVerdict::kHeld;
-  }
   return diagnosis;
 }
 

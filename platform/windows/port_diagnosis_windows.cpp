@@ -6,9 +6,7 @@
 
 namespace velloran::platform {
 
-std::vector<NodeHolder> NodeHolders(const std::string &) { return {}; }
-
-NodeDiagnosis DiagnoseNode(const std::string &node, bool) {
+NodeDiagnosis DiagnoseNode(const std::string &node, NodeUse) {
   NodeDiagnosis diagnosis;
   diagnosis.node = node;
   HANDLE handle = CreateFileA(node.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -16,7 +14,23 @@ NodeDiagnosis DiagnoseNode(const std::string &node, bool) {
     CloseHandle(handle);
     return diagnosis;
   }
-  diagnosis.verdict = GetLastError() == ERROR_ACCESS_DENIED ? NodeVerdict::kHeld : NodeVerdict::kMissing;
+  const DWORD error = GetLastError();
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: diagnosis.verdict = NodeVerdict::kHeld; break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: diagnosis.verdict = NodeVerdict::kMissing; break;
+    default: {
+      diagnosis.verdict = NodeVerdict::kFailed;
+      diagnosis.error = static_cast<int>(error);
+      char text[256] = {};
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
+                     nullptr);
+      diagnosis.systemText = text;
+      while (!diagnosis.systemText.empty() && (diagnosis.systemText.back() == '\n' || diagnosis.systemText.back() == '\r'))
+        diagnosis.systemText.pop_back();
+    }
+  }
   return diagnosis;
 }
 

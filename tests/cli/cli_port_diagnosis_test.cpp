@@ -68,7 +68,7 @@ TEST_F(CliPortDiagnosis, HeldPortNamesTheProgramAndItsProcess) {
   CloseHandle(held);
 
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("COM7 (" + printer_.SlavePath() + ") cannot be opened: it is in use by " +
+  EXPECT_NE(run.err.find("COM7 (" + printer_.SlavePath() + ") cannot be opened: it is held by " +
                          OwnProgramName() + " (process " + std::to_string(getpid()) + ")"),
             std::string::npos)
       << run.err;

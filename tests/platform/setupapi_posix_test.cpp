@@ -3,6 +3,7 @@
 #include "win32_setupapi.h"
 
 #include "../transport/fake_usb_tree.h"
+#include "comm_pty_pair.h"
 #include "posix/usb_print_paths.h"
 
 #include <gtest/gtest.h>
@@ -148,8 +149,12 @@ TEST(UsbPrintDevicePath, LeadsToTheNodeOfItsInterface) {
 }
 
 TEST(UsbPrintDevicePath, CreateFileWOpensTheInterfaceNode) {
+  // A pseudo-terminal stands in for the printer's node (/dev/null, which
+  // every other program has open, is held by them).
+  velloran::testing::PtyPair printer;
+  ASSERT_TRUE(printer.ok());
   FakeUsbTree tree;
-  tree.AddPrinter(0, "067b", "/dev/null");
+  tree.AddPrinter(0, "067b", printer.slave_path());
   HANDLE file = CreateFileW(
       L"\\\\?\\usb#vid_067b&pid_0e15#lp0#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
       GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
