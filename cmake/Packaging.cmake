@@ -112,6 +112,10 @@ install(FILES ${packaging}/velloran-cli.metainfo.xml DESTINATION share/metainfo 
 install(FILES ${packaging}/README.Debian DESTINATION share/doc/velloran-cli COMPONENT cli)
 install(FILES ${packaging}/velloran.desktop DESTINATION share/applications COMPONENT dialog)
 install(FILES ${PROJECT_SOURCE_DIR}/sim/sample/demo.upd DESTINATION share/velloran-sim COMPONENT sim)
+# The Ansible collection, where ansible-core looks without configuration.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/ansible/ansible_collections/velloran/printer/
+        DESTINATION share/ansible/collections/ansible_collections/velloran/printer COMPONENT ansible
+        PATTERN __pycache__ EXCLUDE)
 
 # The menu icon: the sizes of the Windows program's icon, as PNG files.
 find_program(VELLORAN_CONVERT convert)

@@ -30,12 +30,15 @@ maintainer=$(sed -n 's/^ -- \(.*>\)  .*/\1/p' "$changelog" | head -n 1)
 
 # Package, its component, section, dependencies besides the libraries it
 # links, and its description (summary line, then the long text).
-packages=(velloran-cli velloran velloran-sim libcorvalink1 libcorvalink-dev)
+packages=(velloran-cli velloran velloran-sim libcorvalink1 libcorvalink-dev velloran-ansible)
 declare -A component=([velloran-cli]=cli [velloran]=dialog [velloran-sim]=sim
-                      [libcorvalink1]=library [libcorvalink-dev]=development)
+                      [libcorvalink1]=library [libcorvalink-dev]=development [velloran-ansible]=ansible)
 declare -A section=([velloran-cli]=utils [velloran]=utils [velloran-sim]=utils
-                    [libcorvalink1]=libs [libcorvalink-dev]=libdevel)
-declare -A depends=([velloran]="velloran-cli (= $version)" [libcorvalink-dev]="libcorvalink1 (= $version)")
+                    [libcorvalink1]=libs [libcorvalink-dev]=libdevel [velloran-ansible]=admin)
+declare -A depends=([velloran]="velloran-cli (= $version)" [libcorvalink-dev]="libcorvalink1 (= $version)"
+                    [velloran-ansible]="ansible-core (>= 2.14)")
+# The collection is the same on every architecture.
+declare -A architecture=([velloran-ansible]=all)
 declare -A description=(
   [velloran-cli]="printer firmware upgrade through the boot loader, command line
  velloran-cli replaces the firmware of receipt and label printers through
@@ -61,7 +64,14 @@ declare -A description=(
   [libcorvalink-dev]="Corvalink printer transport library, development files
  Corvalink makes a byte pipe of a USB printer, a parallel port, a serial
  port or a TCP connection to a network printer. This package holds the C++
- header, the pkg-config file and the link to the shared library.")
+ header, the pkg-config file and the link to the shared library."
+  [velloran-ansible]="Ansible collection velloran.printer: printer firmware on many machines
+ The module velloran.printer.firmware runs velloran-cli on each managed
+ machine, upgrades the printers attached to it and returns each printer's
+ result; in check mode it checks the image and the ports without sending
+ anything to a printer. An example playbook rolls an image out in waves.
+ .
+ The managed machines need the velloran-cli package.")
 
 out=build/packages
 rm -rf "$out"
@@ -106,7 +116,7 @@ control() {  # <package>: writes DEBIAN/control and DEBIAN/md5sums
     echo "Package: $package"
     echo "Source: velloran"
     echo "Version: $version"
-    echo "Architecture: $arch"
+    echo "Architecture: ${architecture[$package]:-$arch}"
     echo "Maintainer: $maintainer"
     echo "Installed-Size: $size"
     [ -n "$all_depends" ] && echo "Depends: $all_depends"
@@ -132,7 +142,8 @@ echo "activate-noawait ldconfig" >"$out/debian/libcorvalink1/DEBIAN/triggers"
 chmod 644 "$out/debian/libcorvalink1/DEBIAN/"{shlibs,triggers}
 for package in "${packages[@]}"; do
   control "$package"
-  dpkg-deb --root-owner-group -Zxz --build "$out/debian/$package" "$out/${package}_${version}_${arch}.deb" >/dev/null
+  dpkg-deb --root-owner-group -Zxz --build "$out/debian/$package" \
+    "$out/${package}_${version}_${architecture[$package]:-$arch}.deb" >/dev/null
 done
 ls -1 "$out"/*.deb
 

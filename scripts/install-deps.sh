@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Velloran needs, only when some are missing.
-# Usage: scripts/install-deps.sh [build] [gui] [windows] [screenshots] [vm] [packages]
+# Usage: scripts/install-deps.sh [build] [gui] [windows] [screenshots] [vm] [packages] [ansible]
 #   build        compilers (g++ and clang), CMake, Ninja, ccache, GoogleTest, CLI11,
 #                nlohmann-json, jsonschema for the JSON output's test (always included)
 #   gui          Qt 6 Widgets and a CJK font for the dialog
@@ -9,6 +9,7 @@
 #   vm           qemu, a Debian kernel with its modules, busybox and cpio, for
 #                the suite on the kernel's own printer and serial drivers
 #   packages     what the Debian packages are made and checked with
+#   ansible      Debian's ansible-core, for the collection velloran.printer
 set -euo pipefail
 
 packages=(g++ clang cmake ninja-build ccache pkg-config libgtest-dev libgmock-dev python3
@@ -21,6 +22,7 @@ for group in "$@"; do
     screenshots) packages+=(xvfb xauth imagemagick) ;;
     vm) packages+=(qemu-system-x86 linux-image-amd64 busybox-static cpio kmod) ;;
     packages) packages+=(dpkg-dev lintian help2man imagemagick bash-completion pkg-config) ;;
+    ansible) packages+=(ansible-core) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

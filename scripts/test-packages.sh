@@ -2,13 +2,14 @@
 # The Debian packages, checked on this machine (as root; CI runs it):
 #   1. builds them from the full build and has lintian check them
 #      (scripts/build-packages.sh: no error, no warning);
-#   2. installs all five with apt-get;
+#   2. installs all six with apt-get;
 #   3. runs the installed velloran-cli --version and velloran --version,
 #      finds the man pages, completes an option with the bash completion,
 #      upgrades the simulated serial printer with the installed programs and
 #      sample image (scripts/demo.sh --installed), and builds and runs a
 #      program against libcorvalink-dev (pkg-config) that opens the simulated
-#      USB printer;
+#      USB printer; has ansible-doc render the module of the installed
+#      collection velloran.printer;
 #   4. removes the packages again and checks that their files are gone.
 # Usage: scripts/test-packages.sh [--no-install]
 set -euo pipefail
@@ -20,7 +21,7 @@ fail() { echo "test-packages: $*" >&2; exit 1; }
 
 step "building the packages"
 scripts/build-packages.sh "$@"
-packages=(velloran velloran-cli velloran-sim libcorvalink1 libcorvalink-dev)
+packages=(velloran velloran-cli velloran-sim libcorvalink1 libcorvalink-dev velloran-ansible)
 version=$(dpkg-parsechangelog -l packaging/linux/changelog -S Version)
 
 # Another apt or dpkg may hold the lock for a while.
@@ -44,7 +45,7 @@ trap cleanup EXIT
 
 step "installing ${packages[*]}"
 debs=()
-for package in "${packages[@]}"; do debs+=("$PWD/build/packages/${package}_${version}_$(dpkg --print-architecture).deb"); done
+for package in "${packages[@]}"; do debs+=("$PWD"/build/packages/"${package}_${version}"_*.deb); done
 installed=yes
 apt_get install --no-install-recommends "${debs[@]}" >/dev/null
 for package in "${packages[@]}"; do
@@ -109,6 +110,15 @@ kill "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
 sim_pid=""
 
+step "ansible-doc renders the module of the installed collection"
+# From a folder without an ansible.cfg, with Ansible's default collection paths.
+doc=$(cd "$work" && env -u ANSIBLE_COLLECTIONS_PATH -u ANSIBLE_CONFIG ansible-doc velloran.printer.firmware) ||
+  fail "ansible-doc does not find velloran.printer.firmware"
+grep -q '^> VELLORAN.PRINTER.FIRMWARE *(/usr/share/ansible/collections/ansible_collections/velloran/printer/' \
+  <<<"$doc" || fail "ansible-doc shows another velloran.printer.firmware: $(head -n 1 <<<"$doc")"
+grep -q '^= image' <<<"$doc" || fail "ansible-doc shows no option image: $doc"
+head -n 1 <<<"$doc"
+
 step "removing the packages"
 apt_get purge "${packages[@]}" >/dev/null
 installed=""
@@ -116,7 +126,8 @@ for package in "${packages[@]}"; do
   if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok'; then fail "$package is still installed"; fi
 done
 for file in /usr/bin/velloran /usr/bin/velloran-cli /usr/bin/velloran-sim /usr/lib/*/libcorvalink.so.1 \
-            /usr/include/corvalink /lib/udev/rules.d/70-velloran.rules; do
+            /usr/include/corvalink /lib/udev/rules.d/70-velloran.rules \
+            /usr/share/ansible/collections/ansible_collections/velloran; do
   [ ! -e "$file" ] || fail "$file is left after removal"
 done
 echo "removed; no file left"

@@ -1,0 +1,133 @@
+"""The rollout playbook of velloran.printer run by ansible-core over several
+local machines, each with its own simulated printer: one run upgrades them
+all, where one machine's printer fails."""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+BIN = os.path.join(os.environ.get("VELLORAN_BUILD_DIR", os.path.join(ROOT, "build")), "bin")
+IMAGE = os.path.join(ROOT, "sim", "sample", "demo.upd")
+
+# Machine, link, ports, and per printer the simulator's arguments.
+MACHINES = [
+    ("till-1", "usb", None, [["usb"]]),
+    # Its printer stops answering at the third packet, after the erase.
+    ("till-2", "usb", None, [["usb", "--fail", "packet=3:no-reply"]]),
+    ("packer-1", "serial", ["COM5"], [["serial", "--baud", "4800", "--com-name", "COM5"]]),
+]
+
+
+def start_simulator(arguments, log_path):
+    log = open(log_path, "w")
+    process = subprocess.Popen([os.path.join(BIN, "velloran-sim")] + arguments, stdout=log,
+                               stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+    log.close()
+    deadline = time.monotonic() + 20
+    while time.monotonic() < deadline:
+        with open(log_path) as lines:
+            for line in lines:
+                if line.startswith("environment: "):
+                    return process, dict(pair.split("=", 1) for pair in line.split()[1:])
+        if process.poll() is not None:
+            break
+        time.sleep(0.1)
+    process.kill()
+    raise AssertionError("velloran-sim %s did not start: %s" % (arguments, open(log_path).read()))
+
+
+def merged_environment(environments):
+    merged = {}
+    for environment in environments:
+        for name, value in environment.items():
+            # Each serial simulator maps its own COM name.
+            merged[name] = merged[name] + ";" + value if name == "VELLORAN_DEVICE_MAP" and name in merged else value
+    return merged
+
+
+class RolloutTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="velloran-ansible-")
+        self.simulators = []
+        self.logs = {}
+        hosts = {}
+        for machine, link, ports, printers in MACHINES:
+            environments = []
+            for index, arguments in enumerate(printers):
+                log = os.path.join(self.folder, "%s-%d.log" % (machine, index))
+                process, environment = start_simulator(arguments, log)
+                self.simulators.append(process)
+                self.logs.setdefault(machine, []).append(log)
+                environments.append(environment)
+            host = {"ansible_connection": "local", "ansible_python_interpreter": "{{ ansible_playbook_python }}",
+                    "firmware_link": link, "velloran_environment": merged_environment(environments),
+                    "velloran_cli": os.path.join(BIN, "velloran-cli")}
+            if ports:
+                host["firmware_ports"] = ports
+            hosts[machine] = host
+        self.inventory = os.path.join(self.folder, "inventory.yml")
+        with open(self.inventory, "w") as inventory:
+            json.dump({"printers": {"hosts": hosts}}, inventory)
+
+    def tearDown(self):
+        for process in self.simulators:
+            process.terminate()
+            process.wait(timeout=20)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def run_playbook(self, *options):
+        results = os.path.join(self.folder, "results")
+        environment = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=os.path.join(ROOT, "ansible"),
+                           ANSIBLE_COLLECTIONS_SCAN_SYS_PATH="false", ANSIBLE_NOCOLOR="1",
+                           ANSIBLE_LOCAL_TEMP=os.path.join(self.folder, "tmp"),
+                           ANSIBLE_REMOTE_TEMP=os.path.join(self.folder, "tmp"),
+                           ANSIBLE_FORCE_COLOR="0", ANSIBLE_RETRY_FILES_ENABLED="false")
+        command = ["ansible-playbook", "-i", self.inventory, "velloran.printer.rollout",
+                   "-e", json.dumps({"firmware_image": IMAGE, "firmware_wave": "100%", "firmware_max_fail": 50,
+                                     "firmware_results": results})] + list(options)
+        started = time.monotonic()
+        run = subprocess.run(command, cwd=self.folder, env=environment, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, universal_newlines=True, timeout=300)
+        seconds = time.monotonic() - started
+        recap = {}
+        for host, counts in re.findall(r"^(\S+)\s+:\s+(ok=.*)$", run.stdout, re.M):
+            recap[host] = {name: int(value) for name, value in re.findall(r"(\w+)=(\d+)", counts)}
+        print("\nansible-playbook %s: %.1f s, exit status %d" % (" ".join(options) or "(upgrade)", seconds,
+                                                                  run.returncode))
+        print("\n".join(line for line in run.stdout.splitlines() if re.match(r"^\S+\s+:\s+ok=", line)))
+        outcomes = {}
+        for machine, _, _, _ in MACHINES:
+            path = os.path.join(results, machine + ".json")
+            self.assertTrue(os.path.exists(path), run.stdout)
+            with open(path) as outcome:
+                outcomes[machine] = json.load(outcome)
+        return run, recap, outcomes
+
+    def test_upgrade(self):
+        run, recap, outcomes = self.run_playbook("-e", "firmware_check=false")
+        self.assertEqual(run.returncode, 2, run.stdout)
+        self.assertEqual({machine: (counts["failed"], counts["changed"]) for machine, counts in recap.items()
+                          if machine != "localhost"},
+                         {"till-1": (0, 1), "till-2": (1, 0), "packer-1": (0, 1)}, run.stdout)
+        failed = outcomes["till-2"]
+        self.assertEqual((failed["failed"], failed["changed"]), (True, True), failed)
+        self.assertEqual([(p["result"], p["reason"], p["printer"], p["bytes"]) for p in failed["printers"]],
+                         [("failed", "packet_no_reply", "flash_written", 1024)])
+        self.assertIn("failed", failed["msg"])
+        for machine in ("till-1", "packer-1"):
+            outcome = outcomes[machine]
+            self.assertEqual((outcome.get("failed", False), outcome["changed"]), (False, True), outcome)
+            self.assertEqual(outcome["image"]["version"], "04 00")
+            self.assertRegex(outcome["image"]["sha256"], "^[0-9a-f]{64}$")
+        self.assertEqual([(p["id"], p["result"], p["bytes"]) for p in outcomes["packer-1"]["printers"]],
+                         [("COM5", "completed", 5120)])
+
+
+if __name__ == "__main__":
+    unittest.main()
