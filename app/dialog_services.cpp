@@ -3,6 +3,7 @@
 #include "device_names.h"
 #include "exchange.h"
 #include "procedures.h"
+#include "usb_printer_pin.h"
 
 namespace velloran {
 namespace {
@@ -27,7 +28,7 @@ DialogServices DefaultDialogServices() {
   services.describe_port = PortNodeHint;
   services.launcher = &DefaultProcedureLauncher();
   services.busy_flag = &g_bUpgrading;
-  services.usb_procedure = UsbUpgradeProc;
+  services.usb_procedure = PinnedUsbUpgradeProc;
   services.serial_procedure = ComUpgradeProc;
   services.lpt_procedure = LptUpgradeProc;
   return services;

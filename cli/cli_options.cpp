@@ -71,8 +71,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
       ->check(CLI::IsMember({"usb", "serial", "lpt"}));
   CLI::Option *portOption = upgrade->add_option(
       "--port", port,
-      "Serial link only: COMn or n (1 to 1024, no leading zeros), or any serial device node such as "
-      "/dev/ttyAMA0 or /dev/serial/by-id/... (default: the first free COM port)");
+      "The printer. Serial: COMn or n (1 to 1024, no leading zeros), or any serial device node such as "
+      "/dev/ttyAMA0 or /dev/serial/by-id/... (default: the first free COM port). USB: the id, serial number "
+      "or port path (1-2.3) that `ports` shows, or the node /dev/usb/lpN (default: the first printer of a "
+      "supported maker). Parallel: LPT1 to LPT3 or the node /dev/lpN (default: LPT1)");
   upgrade->add_flag("--json", options.json, "One JSON object per line instead of text (docs/cli-json.md)");
   upgrade->add_option("IMAGE", options.image, "The firmware image file")->required();
   upgrade->footer(kExitStatusHelp);
@@ -105,12 +107,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
     options.command = Command::kUpgrade;
     options.link = kLinks.at(link);
     if (portOption->count() > 0) {
-      if (port.empty()) return UsageError("--port needs a value: COMn, n or a device node", jsonWanted);
-      if (options.link != Link::kSerial) {
-        return UsageError(std::string("--port is for the serial link only; the ") + LinkName(options.link) +
-                              " link finds its port itself",
-                          jsonWanted);
-      }
+      if (port.empty()) return UsageError("--port needs a value: a port name, an id or a device node", jsonWanted);
       options.port = port;
     }
   } else if (ports->parsed()) {

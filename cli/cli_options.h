@@ -16,7 +16,7 @@ enum class Verbosity { kQuiet, kNormal, kVerbose };
 struct CliOptions {
   Command command = Command::kUpgrade;
   Link link = Link::kSerial;
-  std::optional<std::string> port;  // --port as given (serial only)
+  std::optional<std::string> port;  // --port as given
   bool json = false;
   std::string image;
   Verbosity verbosity = Verbosity::kNormal;

@@ -12,9 +12,11 @@
 #include "port_choice.h"
 #include "port_claim.h"
 #include "port_probe.h"
+#include "printable_text.h"
+#include "printer_target.h"
 #include "procedures.h"
 #include "upgrade_interruption.h"
-#include "usb_printer_list.h"
+#include "usb_printer_pin.h"
 
 namespace velloran::cli {
 namespace {
@@ -34,26 +36,33 @@ struct PortRefusal {
   int status = kExitFailed;
 };
 
-std::optional<PortRefusal> ChooseSerial(const CliOptions &options, UsedPort &used) {
-  const PortChoice port = ChooseComPort(options.port);
-  if (port.number == 0) return PortRefusal{*port.error, port.usageError ? kExitUsage : kExitFailed};
-  // A node given with --port is named as given.
-  const bool nodeGiven = options.port && !options.port->empty() && options.port->front() == '/';
-  used.name = nodeGiven ? *options.port : "COM" + std::to_string(port.number);
-  used.node = platform::ComPortNode(port.number);
-  used.state = ProbeComPort(port.number);
-  used.kind = PortKind::kSerial;
-  g_nComPort = static_cast<int>(port.number);
-  g_nBaudRate = 4800;  // replaced by the rate the procedure detects
-  return std::nullopt;
-}
-
-std::optional<PortRefusal> ChooseUsb(UsedPort &used) {
-  const std::vector<ListedUsbPrinter> printers = ListUsbPrinters();
-  const ListedUsbPrinter *chosen = ChosenUsbPrinter(printers);
-  if (chosen == nullptr) return PortRefusal{CliMessage(printers.empty() ? "usb_none_attached" : "usb_none_supported")};
-  used = {"USB " + chosen->vendorId + ":" + chosen->productId, chosen->node, ProbeDevice(chosen->devicePath),
-          PortKind::kUsbPrinter};
+// The printer of --port (or the link's default) and its state now; for a
+// serial port also the process values the serial procedure reads.
+std::optional<PortRefusal> ChoosePort(const CliOptions &options, UsedPort &used, PrinterTarget &target,
+                                      std::vector<std::string> &othersAttached) {
+  const TargetChoice choice = ResolvePrinterTarget(options.link, options.port);
+  if (!choice.target) return PortRefusal{*choice.error, choice.usageError ? kExitUsage : kExitFailed};
+  target = *choice.target;
+  othersAttached = choice.othersAttached;
+  used.name = target.display;
+  used.node = target.node;
+  switch (options.link) {
+    case Link::kUsb:
+      used.state = ProbeDevice(target.node);
+      used.kind = PortKind::kUsbPrinter;
+      break;
+    case Link::kSerial:
+      used.state = ProbeComPort(target.comNumber);
+      used.kind = PortKind::kSerial;
+      g_nComPort = static_cast<int>(target.comNumber);
+      g_nBaudRate = 4800;  // replaced by the rate the procedure detects
+      break;
+    case Link::kLpt:
+      used.state = ProbeDevice(target.lptName);
+      used.kind = PortKind::kParallel;
+      g_strLptPort.Set(target.lptName);
+      break;
+  }
   return std::nullopt;
 }
 
@@ -109,18 +118,17 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   const UpgradeRunning running;
   unsigned (*procedure)(void *) = nullptr;
   UsedPort used;
-  std::optional<PortRefusal> refusal;
+  PrinterTarget target;
+  std::vector<std::string> othersAttached;
+  const std::optional<PortRefusal> refusal = ChoosePort(options, used, target, othersAttached);
   switch (options.link) {
     case Link::kUsb:
-      refusal = ChooseUsb(used);
       procedure = UsbUpgradeProc;
       break;
     case Link::kSerial:
-      refusal = ChooseSerial(options, used);
       procedure = ComUpgradeProc;
       break;
     case Link::kLpt:
-      used = {"LPT1", platform::DeviceNodeForName("LPT1"), ProbeDevice("LPT1"), PortKind::kParallel};
       procedure = LptUpgradeProc;
       break;
   }
@@ -147,7 +155,15 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
     }
   }
   reporter.ReportNote(CliMessage("port_used", {{"port", PortWithNode(used.name, used.node)}}));
+  if (!othersAttached.empty()) {
+    std::string others;
+    for (const std::string &id : othersAttached) others += (others.empty() ? "" : ", ") + PrintableText(id);
+    reporter.ReportNote(CliMessage("usb_others_attached", {{"chosen", PrintableText(target.id)}, {"others", others}}));
+  }
   g_strImagePath.Set(options.image);
+  // Every open of the USB procedure keeps to the printer chosen here.
+  std::optional<UsbPrinterPin> pin;
+  if (options.link == Link::kUsb) pin.emplace(target.usbPortPath);
 
   SetUpgradeWindow(&reporter);
   const bool completed = procedure(nullptr) == kUpgradeCompleted;

@@ -23,7 +23,21 @@ std::string Narrow(const std::wstring &wide) {
   return text;
 }
 
+// The serial number where no other printer reports the same one, else the
+// port path; the device path where the system tells neither.
+void GiveIds(std::vector<ListedUsbPrinter> &printers) {
+  for (ListedUsbPrinter &printer : printers) {
+    const std::string &serial = printer.strings.serial;
+    size_t sharing = 0;
+    for (const ListedUsbPrinter &other : printers) sharing += !serial.empty() && other.strings.serial == serial;
+    printer.id = sharing == 1 ? serial : printer.strings.portPath;
+    if (printer.id.empty()) printer.id = printer.devicePath;
+  }
+}
+
 }  // namespace
+
+bool UpgradableUsbPrinter(const ListedUsbPrinter &printer) { return printer.active && printer.accepted; }
 
 std::vector<ListedUsbPrinter> ListUsbPrinters() {
   std::vector<ListedUsbPrinter> printers;
@@ -52,6 +66,7 @@ std::vector<ListedUsbPrinter> ListUsbPrinters() {
     printer.state = printer.active ? ProbeDevice(printer.devicePath) : PortState::kAbsent;
     printers.push_back(std::move(printer));
   }
+  GiveIds(printers);
   return printers;
 }
 

@@ -16,7 +16,10 @@ struct ListedUsbPrinter {
   std::string node;        // the device node (Linux), else the path
   std::string vendorId;    // four hex digits from the path, as written there
   std::string productId;
-  platform::UsbDeviceStrings strings;
+  platform::UsbDeviceStrings strings;  // serial number, port path, ...
+  // What a technician types to choose it: the serial number when the device
+  // reports one that no other printer listed shares, else the port path.
+  std::string id;
   bool active = false;    // usable now (its node exists)
   bool accepted = false;  // its vendor is one of the filter's
   bool chosen = false;    // the USB upgrade opens this one
@@ -24,6 +27,9 @@ struct ListedUsbPrinter {
 };
 
 std::vector<ListedUsbPrinter> ListUsbPrinters();
+
+// Active and of a supported maker: a printer the USB upgrade can reach.
+bool UpgradableUsbPrinter(const ListedUsbPrinter &printer);
 
 // The printer the USB upgrade would open, or nullptr.
 const ListedUsbPrinter *ChosenUsbPrinter(const std::vector<ListedUsbPrinter> &printers);

@@ -20,6 +20,9 @@ extern "C" {
 
 // USB printer: the first active USB printer interface (at most 20 looked at)
 // whose vendor is one of the library's printer makers, opened exclusively.
+// While the environment variable VELLORAN_USB_PRINTER holds a port path, only
+// a printer at that port path is opened (none when it is not there), so that
+// a program keeps every open of an upgrade on the printer it chose.
 // A read returns within about 100 ms with what has arrived (possibly 0
 // bytes); a write gives up after 1 ms per byte plus 2 s.
 CORVALINK_EXPORT HANDLE WINAPI OpenUsb(void);

@@ -1,6 +1,7 @@
 // The USB printer pipe: OpenUsb, WriteUsb, ReadUsb, CloseUsb.
 #include "corvalink.h"
 #include "port_access.h"
+#include "process_variable.h"
 #include "usb_interface_list.h"
 
 #include <new>
@@ -23,7 +24,10 @@ HANDLE WINAPI OpenUsb(void) {
   try {
     SystemUsbInterfaceList interfaces;
     if (!interfaces.valid()) return INVALID_HANDLE_VALUE;
-    std::optional<std::wstring> path = ChooseUsbPrinter(interfaces);
+    // A program's choice of printer holds for every open (see
+    // usb_printer_selection.h).
+    std::optional<std::wstring> path =
+        ChooseUsbPrinter(interfaces, velloran::platform::ProcessVariable(kUsbPrinterPinVariable));
     if (!path) return INVALID_HANDLE_VALUE;
     HANDLE port = OpenDeviceExclusive(path->c_str());
     if (port != INVALID_HANDLE_VALUE) SetPortTimeouts(port, kUsbTimeouts);

@@ -1,6 +1,7 @@
 // The choice of USB printer interface.
 #include "usb_printer_selection.h"
 
+#include "usb_device_strings.h"
 #include "win32_setupapi.h"
 
 #include <array>
@@ -28,17 +29,29 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-}  // namespace
-
-bool VendorFieldAccepted(const std::wstring &device_path) {
+// The path in the thread's code page; nothing when it cannot be converted.
+std::optional<std::string> NarrowPath(const std::wstring &device_path) {
   int size = WideCharToMultiByte(CP_THREAD_ACP, 0, device_path.c_str(), -1, nullptr, 0, nullptr,
                                  nullptr);
-  if (size <= 0) return false;
+  if (size <= 0) return std::nullopt;
   std::vector<char> narrow(static_cast<size_t>(size));
   if (WideCharToMultiByte(CP_THREAD_ACP, 0, device_path.c_str(), -1, narrow.data(), size, nullptr,
                           nullptr) != size)
-    return false;
-  std::string_view path(narrow.data());
+    return std::nullopt;
+  return std::string(narrow.data());
+}
+
+}  // namespace
+
+std::string UsbPortPathOf(const std::wstring &device_path) {
+  const std::optional<std::string> narrow = NarrowPath(device_path);
+  return narrow ? platform::UsbPrinterStrings(*narrow).portPath : std::string();
+}
+
+bool VendorFieldAccepted(const std::wstring &device_path) {
+  const std::optional<std::string> narrow = NarrowPath(device_path);
+  if (!narrow) return false;
+  std::string_view path(*narrow);
   // A path too short to hold the field does not match.
   if (path.size() < kVendorFieldStart + kVendorFieldLength) return false;
   std::string_view field = path.substr(kVendorFieldStart, kVendorFieldLength);
@@ -48,7 +61,8 @@ bool VendorFieldAccepted(const std::wstring &device_path) {
   return false;
 }
 
-std::optional<std::wstring> ChooseUsbPrinter(UsbInterfaceList &interfaces) {
+std::optional<std::wstring> ChooseUsbPrinter(UsbInterfaceList &interfaces,
+                                             const std::optional<std::string> &portPath) {
   for (DWORD index = 0; index < kUsbSearchLimit; ++index) {
     DWORD flags = 0;
     if (!interfaces.Fetch(index, &flags)) return std::nullopt;
@@ -56,7 +70,8 @@ std::optional<std::wstring> ChooseUsbPrinter(UsbInterfaceList &interfaces) {
     if (flags != SPINT_ACTIVE) continue;
     std::wstring path;
     if (!interfaces.DevicePath(&path)) return std::nullopt;
-    if (VendorFieldAccepted(path)) return path;
+    if (!VendorFieldAccepted(path)) continue;
+    if (!portPath || UsbPortPathOf(path) == *portPath) return path;
   }
   return std::nullopt;
 }

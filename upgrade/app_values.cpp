@@ -3,4 +3,5 @@
 
 velloran::SharedText g_strImagePath;
 std::atomic<int> g_nComPort{0};
+velloran::SharedText g_strLptPort;
 std::atomic<int> g_nBaudRate{0};

@@ -38,4 +38,6 @@ extern velloran::SharedText g_strImagePath;
 // The serial port number and the baud rate given by the Load command; the
 // serial procedure replaces the baud rate with the one it detects.
 extern std::atomic<int> g_nComPort;
+// The parallel port the parallel procedure opens ("LPT2"); empty: LPT1.
+extern velloran::SharedText g_strLptPort;
 extern std::atomic<int> g_nBaudRate;

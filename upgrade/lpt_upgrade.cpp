@@ -2,6 +2,7 @@
 // version notice, erase, the packets back to back, finish. Nothing is read.
 #include "lpt_upgrade.h"
 
+#include "app_values.h"
 #include "exchange.h"
 #include "frame.h"
 #include "image.h"
@@ -18,7 +19,7 @@ HANDLE g_hLpt = INVALID_HANDLE_VALUE;
 
 namespace {
 
-constexpr char kPortName[] = "LPT1";
+constexpr char kDefaultPortName[] = "LPT1";
 constexpr uint32_t kLptPacketSize = 512;
 constexpr DWORD kRetryWindowMs = 3000;
 
@@ -118,7 +119,8 @@ unsigned LptUpgradeProc(void *) {
   LoadedImage image;
   if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
 
-  g_hLpt = OpenLptA(kPortName);
+  const std::string portName = g_strLptPort.IsEmpty() ? kDefaultPortName : g_strLptPort.Get();
+  g_hLpt = OpenLptA(portName.c_str());
   if (g_hLpt == INVALID_HANDLE_VALUE) {
     UpgradeMessageBox(text::kBoxPortOpenFailed);
     return EndProcedure(kUpgradeFailed);

@@ -1,5 +1,6 @@
 // The parallel-port upgrade procedure and its steps. The link is write-only:
-// a step succeeds when its whole frame was written to LPT1.
+// a step succeeds when its whole frame was written to the port (LPT1 unless
+// g_strLptPort names another).
 #pragma once
 
 #include "corvalink.h"

@@ -18,7 +18,8 @@ target_link_libraries(velloran_upgrade_steps PUBLIC velloran_protocol velloran_p
 # velloran_upgrade: the three procedures on their links.
 add_library(velloran_upgrade STATIC
   ${CMAKE_CURRENT_LIST_DIR}/usb_upgrade.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/usb_printer_pin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/baud_detection.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serial_upgrade.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lpt_upgrade.cpp)
-target_link_libraries(velloran_upgrade PUBLIC velloran_upgrade_steps velloran_serial corvalink)
+target_link_libraries(velloran_upgrade PUBLIC velloran_upgrade_steps velloran_serial corvalink PRIVATE corvalink_core)

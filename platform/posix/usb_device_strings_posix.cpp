@@ -1,6 +1,7 @@
-// USB device strings from sysfs: $SYSFS/class/usbmisc/lpN/device is the
-// printer interface, its parent the USB device with manufacturer, product
-// and serial.
+// USB device facts from sysfs: $SYSFS/class/usbmisc/lpN/device is the
+// printer interface (usblp puts ieee1284_id there), its parent the USB device
+// with manufacturer, product, serial, busnum and devnum, named after its port
+// path ("1-2.3").
 #include "usb_device_strings.h"
 
 #include <filesystem>
@@ -20,6 +21,18 @@ std::string FirstLine(const fs::path &file) {
   return text;
 }
 
+// A decimal number of at most six digits, else -1.
+int NumberIn(const fs::path &file) {
+  const std::string text = FirstLine(file);
+  if (text.empty() || text.size() > 6) return -1;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
 }  // namespace
 
 UsbDeviceStrings UsbPrinterStrings(const std::string &devicePath) {
@@ -30,7 +43,15 @@ UsbDeviceStrings UsbPrinterStrings(const std::string &devicePath) {
   const fs::path interface = fs::canonical(fs::path(SysfsRoot()) / "class" / "usbmisc" / name / "device", ec);
   if (ec) return {};
   const fs::path device = interface.parent_path();
-  return {FirstLine(device / "manufacturer"), FirstLine(device / "product"), FirstLine(device / "serial")};
+  UsbDeviceStrings facts;
+  facts.manufacturer = FirstLine(device / "manufacturer");
+  facts.product = FirstLine(device / "product");
+  facts.serial = FirstLine(device / "serial");
+  facts.portPath = device.filename().string();
+  facts.busNumber = NumberIn(device / "busnum");
+  facts.deviceNumber = NumberIn(device / "devnum");
+  facts.ieee1284Id = FirstLine(interface / "ieee1284_id");
+  return facts;
 }
 
 }  // namespace velloran::platform

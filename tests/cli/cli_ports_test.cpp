@@ -109,7 +109,7 @@ TEST_F(CliPortsListing, UsbUpgradeNamesItsPrinterOrWhyNot) {
   const CliRun run = RunArgs({"upgrade", "--link", "usb", image.Path()});
   CloseHandle(held);
   EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.err.find("USB 067b:2305 (" + (tree_.root() / "dev/usb/lp1").string() +
+  EXPECT_NE(run.err.find("USB 067b:2305 SN0042 (" + (tree_.root() / "dev/usb/lp1").string() +
                          ") cannot be opened: another program holds it"),
             std::string::npos)
       << run.err;

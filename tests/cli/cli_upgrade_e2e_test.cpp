@@ -254,7 +254,7 @@ TEST(CliUpgrade, UsbPrinterHeldElsewhereIsNamedWithItsNodesGroup) {
 
   const CliRun run = RunArgs({"upgrade", "--lang", "en", "--link", "usb", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.err.find("USB 067b:2305 (" + node + ") cannot be opened: another program holds it"),
+  EXPECT_NE(run.err.find("USB 067b:2305 1-1 (" + node + ") cannot be opened: another program holds it"),
             std::string::npos)
       << run.err;
   EXPECT_EQ(run.err.find("usermod"), std::string::npos) << run.err;

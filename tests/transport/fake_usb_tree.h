@@ -68,6 +68,25 @@ class FakeUsbTree {
     fs::create_directory_symlink(root_ / "sys/devices/gone", class_device / "device");
   }
 
+  // The device of interface lpN shows up again as lpM: the same port path
+  // ("N-1") with a new index and node, as after a re-enumeration.
+  void Reenumerate(unsigned n, unsigned m, const std::string &node) {
+    namespace fs = std::filesystem;
+    const std::string id = std::to_string(n);
+    const fs::path interface = root_ / "sys/devices" / ("usb" + id) / (id + "-1") / (id + "-1:1.0");
+    fs::remove_all(root_ / "sys/class/usbmisc" / ("lp" + id));
+    fs::remove(root_ / "dev/usb" / ("lp" + id));
+    const fs::path class_device = root_ / "sys/class/usbmisc" / ("lp" + std::to_string(m));
+    fs::create_directories(class_device);
+    fs::create_directory_symlink(interface, class_device / "device");
+    fs::create_symlink(node, root_ / "dev/usb" / ("lp" + std::to_string(m)));
+  }
+  // Interface lpN and its node are gone (unplugged).
+  void Remove(unsigned n) {
+    std::filesystem::remove_all(root_ / "sys/class/usbmisc" / ("lp" + std::to_string(n)));
+    std::filesystem::remove(root_ / "dev/usb" / ("lp" + std::to_string(n)));
+  }
+
   const std::filesystem::path &root() const { return root_; }
 
  private:

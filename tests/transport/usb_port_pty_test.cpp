@@ -93,6 +93,30 @@ TEST(UsbOpen, OfTwoPrintersTheLowerIndexIsTakenAndWhenHeldTheOtherIsNotTried) {
   CloseUsb(again);
 }
 
+TEST(UsbOpen, AChosenPortPathKeepsEveryOpenOnThatPrinterAcrossReEnumeration) {
+  FakeUsbTree tree;
+  PtyPair other, chosen;
+  tree.AddPrinter(0, "067b", other.slave_path());   // port path 0-1, found first without a choice
+  tree.AddPrinter(1, "067b", chosen.slave_path());  // port path 1-1
+  setenv("VELLORAN_USB_PRINTER", "1-1", 1);
+  const auto opensChosen = [&] {
+    HANDLE port = OpenUsb();
+    const bool reached = port != INVALID_HANDLE_VALUE && Reaches(port, chosen);
+    CloseUsb(port);
+    return reached;
+  };
+  EXPECT_TRUE(opensChosen());
+  tree.Reenumerate(1, 5, chosen.slave_path());
+  EXPECT_TRUE(opensChosen());
+  tree.Remove(5);
+  EXPECT_EQ(OpenUsb(), INVALID_HANDLE_VALUE);  // the other printer is not taken instead
+  unsetenv("VELLORAN_USB_PRINTER");
+  HANDLE port = OpenUsb();
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(Reaches(port, other));
+  CloseUsb(port);
+}
+
 class UsbPort : public ::testing::Test {
  protected:
   void SetUp() override {

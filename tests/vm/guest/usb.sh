@@ -63,7 +63,7 @@ fi
 # 2. A printer held open by another program: usblp allows one opener.
 held /dev/usb/lp1 upgrade --link usb "$image"
 # The advice names the printer, its node and the program that holds it.
-if [ "$status" -eq 1 ] && grep -q "USB [0-9a-f]*:[0-9a-f]* (/dev/usb/lp1) cannot be opened: it is in use by .*(process $holder)" "$out"; then
+if [ "$status" -eq 1 ] && grep -q "USB [0-9a-f]*:[0-9a-f]* [^ ]* (/dev/usb/lp1) cannot be opened: it is in use by .*(process $holder)" "$out"; then
   ok usb-held-elsewhere "(refused after ${elapsed_ms} ms)"
 else
   bad usb-held-elsewhere "exit $status"
