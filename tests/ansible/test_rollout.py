@@ -11,8 +11,9 @@ import tempfile
 import time
 import unittest
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-BIN = os.path.join(os.environ.get("VELLORAN_BUILD_DIR", os.path.join(ROOT, "build")), "bin")
+import ansible_run
+from ansible_run import BIN, ROOT
+
 IMAGE = os.path.join(ROOT, "sim", "sample", "demo.upd")
 
 # Machine, link, ports, and per printer the simulator's arguments.
@@ -83,17 +84,11 @@ class RolloutTest(unittest.TestCase):
 
     def run_playbook(self, *options):
         results = os.path.join(self.folder, "results")
-        environment = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=os.path.join(ROOT, "ansible"),
-                           ANSIBLE_COLLECTIONS_SCAN_SYS_PATH="false", ANSIBLE_NOCOLOR="1",
-                           ANSIBLE_LOCAL_TEMP=os.path.join(self.folder, "tmp"),
-                           ANSIBLE_REMOTE_TEMP=os.path.join(self.folder, "tmp"),
-                           ANSIBLE_FORCE_COLOR="0", ANSIBLE_RETRY_FILES_ENABLED="false")
         command = ["ansible-playbook", "-i", self.inventory, "velloran.printer.rollout",
                    "-e", json.dumps({"firmware_image": IMAGE, "firmware_wave": "100%", "firmware_max_fail": 50,
                                      "firmware_results": results})] + list(options)
         started = time.monotonic()
-        run = subprocess.run(command, cwd=self.folder, env=environment, stdin=subprocess.DEVNULL,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, universal_newlines=True, timeout=300)
+        run = ansible_run.run(command, self.folder)
         seconds = time.monotonic() - started
         recap = {}
         for host, counts in re.findall(r"^(\S+)\s+:\s+(ok=.*)$", run.stdout, re.M):

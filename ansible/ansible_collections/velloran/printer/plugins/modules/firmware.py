@@ -344,6 +344,12 @@ def main():
                          changed=False)
     summary = outcome["summary"] or {}
     image["version"] = summary.get("version")
+    sent = summary.get("sha256")
+    if isinstance(sent, str) and sent != image["sha256"]:
+        # The file was replaced between the module's reading and the tool's.
+        outcome["problems"].append("velloran-cli read an image with SHA-256 %s, not the %s read before"
+                                   % (sent, image["sha256"]))
+        outcome["ok"] = False
     result = dict(changed=outcome["changed"], printers=outcome["printers"], image=image, cmd=argv,
                   rc=outcome["rc"], problems=outcome["problems"], stderr=outcome["stderr"],
                   msg=message(outcome, image, check))
