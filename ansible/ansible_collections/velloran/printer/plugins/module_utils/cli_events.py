@@ -22,7 +22,7 @@ QUOTED_LINE_LIMIT = 200
 
 
 def _quote(text):
-    text = text.strip()
+    text = str(text).strip()
     if len(text) > QUOTED_LINE_LIMIT:
         text = text[:QUOTED_LINE_LIMIT] + "..."
     return json.dumps(text, ensure_ascii=False)
