@@ -88,8 +88,6 @@ TEST(CommandLine, RefusesBadUsageWithAReason) {
       {"flash", "fw.upd"},
       {"upgrade", "fw.upd"},                                     // no link
       {"upgrade", "--link", "wifi", "fw.upd"},                   // unknown link
-      {"upgrade", "--link", "usb", "--port", "COM1", "fw.upd"},  // port on usb
-      {"upgrade", "--link", "lpt", "--port", "COM1", "fw.upd"},  // port on lpt
       {"upgrade", "--link", "serial", "--port=", "fw.upd"},      // empty port
       {"upgrade", "--link", "serial"},                           // no image
       {"upgrade", "--link", "lpt", "a.upd", "b.upd"},            // two images
