@@ -87,6 +87,13 @@ void PrintUsbPrinters(std::ostream &out, const std::vector<ListedUsbPrinter> &pr
     }
     if (!printer.strings.serial.empty()) out << "  serial " << PrintableText(printer.strings.serial);
     out << "\n         " << PrintableText(printer.devicePath) << "\n";
+    if (!printer.active) continue;
+    out << "         id " << PrintableText(printer.id);
+    if (!printer.strings.portPath.empty()) out << ", port path " << PrintableText(printer.strings.portPath);
+    if (printer.strings.busNumber >= 0 && printer.strings.deviceNumber >= 0)
+      out << ", bus " << printer.strings.busNumber << " device " << printer.strings.deviceNumber;
+    out << "\n";
+    if (!printer.strings.ieee1284Id.empty()) out << "         IEEE 1284 " << PrintableText(printer.strings.ieee1284Id) << "\n";
   }
 }
 
@@ -94,6 +101,7 @@ Json PortsJson(const std::vector<ListedPort> &ports) {
   Json list = Json::array();
   for (const ListedPort &port : ports) {
     Json entry;
+    entry["id"] = port.name;
     entry["name"] = port.name;
     entry["node"] = JsonText(port.node);
     entry["state"] = StateId(port);
@@ -113,6 +121,7 @@ Json UsbJson(const std::vector<ListedUsbPrinter> &printers) {
   Json list = Json::array();
   for (const ListedUsbPrinter &printer : printers) {
     Json entry;
+    entry["id"] = JsonText(printer.id);
     entry["node"] = JsonText(printer.node);
     entry["path"] = JsonText(printer.devicePath);
     entry["vendor_id"] = JsonText(printer.vendorId);
@@ -120,6 +129,10 @@ Json UsbJson(const std::vector<ListedUsbPrinter> &printers) {
     entry["manufacturer"] = JsonText(printer.strings.manufacturer);
     entry["product"] = JsonText(printer.strings.product);
     entry["serial_number"] = JsonText(printer.strings.serial);
+    entry["port_path"] = JsonText(printer.strings.portPath);
+    entry["bus"] = printer.strings.busNumber >= 0 ? Json(printer.strings.busNumber) : Json();
+    entry["device"] = printer.strings.deviceNumber >= 0 ? Json(printer.strings.deviceNumber) : Json();
+    entry["ieee1284_id"] = JsonText(printer.strings.ieee1284Id);
     entry["accepted"] = printer.accepted;
     entry["chosen"] = printer.chosen;
     entry["state"] = printer.active ? (printer.state == PortState::kFree ? "free" : "busy") : "inactive";

@@ -45,7 +45,8 @@ TEST_F(CliPortsListing, TextNamesEveryPortAndThePrinterTheUpgradeUses) {
   EXPECT_NE(run.out.find("COM40    " + serial_.slave_path()), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("USB      " + usbNode + " free, a supported maker; the USB upgrade uses this one\n"
                          "         067b:2305  Velloran  Receipt printer  serial SN0042\n"
-                         "         \\\\?\\usb#vid_067b&pid_2305#lp1#"),
+                         "         \\\\?\\usb#vid_067b&pid_2305#lp1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\n"
+                         "         id SN0042, port path 1-1\n"),
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("lp0 free, a maker --link usb does not look for\n         1234:0001\n"),
@@ -93,10 +94,15 @@ TEST_F(CliPortsListing, JsonCarriesTheSameWithBusyPorts) {
   EXPECT_EQ(usb[1].at("state"), "free");
   EXPECT_EQ(usb[2].at("accepted"), true);
   EXPECT_EQ(usb[2].at("chosen"), false);
+  // The ids --port takes: the unique serial number, else the port path.
+  EXPECT_EQ(usb[1].at("id"), "SN0042");
+  EXPECT_EQ(usb[1].at("port_path"), "1-1");
+  EXPECT_EQ(usb[2].at("id"), "2-1");
 
   const auto &parallel = listing.at("parallel");
   ASSERT_EQ(parallel.size(), 1u) << run.out;
   EXPECT_EQ(parallel[0].at("name"), "LPT2");
+  EXPECT_EQ(parallel[0].at("id"), "LPT2");
   EXPECT_EQ(parallel[0].at("state"), "busy");
 }
 
