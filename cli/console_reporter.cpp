@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "exchange.h"
+#include "printable_text.h"
 #include "upgrade_interruption.h"
 #include "narrow_text.h"
 
@@ -135,7 +136,7 @@ void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std
   imageKnown_ = image.has_value();
   if (!image) return;
   const ExpectedDuration duration = ExpectedUpgradeDuration(link, image->size);
-  const Message summary = CliMessage("image_summary", {{"path", image->path},
+  const Message summary = CliMessage("image_summary", {{"path", PrintableText(image->path)},
                                                        {"size", std::to_string(image->size)},
                                                        {"version", image->VersionText()},
                                                        {"packets", std::to_string(image->packets)},

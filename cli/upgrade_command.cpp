@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app_values.h"
+#include "image.h"
 #include "commands.h"
 #include "console_reporter.h"
 #include "device_names.h"
@@ -97,14 +98,6 @@ std::optional<Message> CheckPort(const UsedPort &used) {
   return ExplainPort(used.name, diagnosis, used.kind);
 }
 
-// The image's facts for the summary; nullopt when it cannot be loaded (the
-// procedure then says why, before it touches the printer).
-std::optional<ImageFacts> ImageFactsFor(const std::string &path) {
-  const ImageLoadResult loaded = LoadImageFile(path);
-  if (!loaded.ok()) return std::nullopt;
-  return FactsOf(path, loaded.image);
-}
-
 // Ends the output with the error just reported as the reason.
 int Fail(ConsoleReporter &reporter, int status) {
   reporter.ReportResult(false);
@@ -136,10 +129,14 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
     reporter.ReportError(refusal->message);
     return Fail(reporter, refusal->status);
   }
-  // The summary comes first, so that a wrong file is seen before the
-  // printer is touched.
-  reporter.BeginUpgrade(options.link, used.kind == PortKind::kUsbPrinter ? used.node : used.name,
-                        ImageFactsFor(options.image));
+  // The image is read once: the summary describes the bytes the procedure
+  // sends. It comes first, so that a wrong file is seen before the printer
+  // is touched; one that cannot be loaded has no summary (the procedure says
+  // why, before it touches the printer).
+  const ImageLoadResult image = LoadImageFile(options.image);
+  std::optional<ImageFacts> facts;
+  if (image.ok()) facts = FactsOf(options.image, image.image);
+  reporter.BeginUpgrade(options.link, used.kind == PortKind::kUsbPrinter ? used.node : used.name, facts);
   if (const std::optional<Message> problem = CheckPort(used)) {
     reporter.ReportError(*problem);
     return Fail(reporter, kExitFailed);
@@ -160,13 +157,12 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
     for (const std::string &id : othersAttached) others += (others.empty() ? "" : ", ") + PrintableText(id);
     reporter.ReportNote(CliMessage("usb_others_attached", {{"chosen", PrintableText(target.id)}, {"others", others}}));
   }
-  g_strImagePath.Set(options.image);
   // Every open of the USB procedure keeps to the printer chosen here.
   std::optional<UsbPrinterPin> pin;
   if (options.link == Link::kUsb) pin.emplace(target.usbPortPath);
 
   SetUpgradeWindow(&reporter);
-  const bool completed = procedure(nullptr) == kUpgradeCompleted;
+  const bool completed = procedure(const_cast<ImageLoadResult *>(&image)) == kUpgradeCompleted;
   SetUpgradeWindow(nullptr);
   if (!completed && UpgradeStopCause() != StopCause::kNone) {
     const StopReport report = DescribeStop(UpgradeStopCause(), ReachedSoFar());

@@ -31,4 +31,18 @@ inline std::string NarrowTextToUtf8(std::string_view text) {
 #endif
 }
 
+// The bytes of the character that starts at text[at]: one, or on Windows two
+// for a double-byte character of code page 936, whose second byte may look
+// like '\\' or a letter.
+inline size_t NarrowCharLength(std::string_view text, size_t at) {
+#ifdef _WIN32
+  const unsigned char lead = static_cast<unsigned char>(text[at]);
+  if (lead >= 0x81 && lead <= 0xFE && at + 1 < text.size()) return 2;
+#else
+  (void)text;
+  (void)at;
+#endif
+  return 1;
+}
+
 }  // namespace velloran::platform

@@ -114,10 +114,11 @@ int LptSendDataFrame() {
   }
 }
 
-unsigned LptUpgradeProc(void *) {
+unsigned LptUpgradeProc(void *param) {
   g_bUpgrading = 1;
-  LoadedImage image;
-  if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
+  LoadedImage loaded;
+  const LoadedImage *image = UpgradeImage(param, loaded);
+  if (image == nullptr) return EndProcedure(kUpgradeFailed);
 
   const std::string portName = g_strLptPort.IsEmpty() ? kDefaultPortName : g_strLptPort.Get();
   g_hLpt = OpenLptA(portName.c_str());
@@ -131,15 +132,15 @@ unsigned LptUpgradeProc(void *) {
   };
   if (!LptSwitchToBoot(0) || !PauseUnlessStopped(2000)) return abandon();
   if (!LptSwitchToBoot(1)) return abandon();
-  DescrambleImageHeader(image);
+  DescrambleImageHeader(*image);
   if (!LptCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
   if (!LptEraseFlash()) return abandon();
 
-  const uint32_t full = FullPacketCount(image.size, kLptPacketSize);
-  const uint32_t count = PacketCount(image.size, kLptPacketSize);
+  const uint32_t full = FullPacketCount(image->size, kLptPacketSize);
+  const uint32_t count = PacketCount(image->size, kLptPacketSize);
   int progress = 0;
   for (uint32_t index = 0; index < count; ++index) {
-    if (!SendPacket(image, index, full, progress)) return ClosePortAndEnd(kUpgradeFailed);
+    if (!SendPacket(*image, index, full, progress)) return ClosePortAndEnd(kUpgradeFailed);
   }
 
   ResetExchange();

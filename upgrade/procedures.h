@@ -1,6 +1,9 @@
-// The three upgrade procedures. Each is the whole body of a worker thread and
-// takes no argument (the thread parameter is null). Inputs come from the
-// process-wide values of app_values.h; every step reports through
+// The three upgrade procedures. Each is the whole body of a worker thread.
+// Its parameter is null (the image is read from the path of app_values.h) or
+// an image already loaded, as a const ImageLoadResult * (image.h) that
+// outlives the procedure: then what was shown of it is what is sent. The
+// other inputs come from the process-wide values of app_values.h; every step
+// reports through
 // status_report.h. Each sets g_bUpgrading to 1 when it starts and back to 0 at
 // every way out.
 //

@@ -120,10 +120,11 @@ bool ComEraseFlash() {
   return EndControlStep(ReportControlStep(ControlStep::kEraseFlash));
 }
 
-unsigned ComUpgradeProc(void *) {
+unsigned ComUpgradeProc(void *param) {
   g_bUpgrading = 1;
-  LoadedImage image;
-  if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
+  LoadedImage loaded;
+  const LoadedImage *image = UpgradeImage(param, loaded);
+  if (image == nullptr) return EndProcedure(kUpgradeFailed);
   CComPort &port = g_ComPort;
 
   // A failed control step leaves the port open; the next detection closes
@@ -144,12 +145,12 @@ unsigned ComUpgradeProc(void *) {
   port.SetOption(port.GetOption() | kSecondOpenOptions);
   OpenAtDetectedRate(port);
   if (!ComSwitchToBoot(BootSwitch::kSecond)) return abandon();
-  DescrambleImageHeader(image);
+  DescrambleImageHeader(*image);
   if (!ComCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
   if (!ComEraseFlash() || !PauseUnlessStopped(1000)) return abandon();
 
   bool completed = false;
-  if (SendImagePackets(image, PacketLink{10, ComSendDataFrame})) {
+  if (SendImagePackets(*image, PacketLink{10, ComSendDataFrame})) {
     ResetExchange();
     BuildControlFrame(CMD_FINISH);
     ComExchange();

@@ -174,15 +174,21 @@ bool ReportFinish() {
   return true;
 }
 
-bool LoadUpgradeImage(LoadedImage &image) {
-  ImageLoadResult loaded = LoadImageFile(g_strImagePath.Get());
-  if (!loaded.ok()) {
-    SendUpgradeStatus(loaded.error, 0);
-    UpgradeMessageBox(text::kBoxImageLoadFailed + loaded.cause + "！");
-    return false;
+const LoadedImage *UpgradeImage(void *param, LoadedImage &own) {
+  ImageLoadResult loaded;
+  const ImageLoadResult *given = static_cast<const ImageLoadResult *>(param);
+  if (given == nullptr) {
+    loaded = LoadImageFile(g_strImagePath.Get());
+    given = &loaded;
   }
-  image = std::move(loaded.image);
-  return true;
+  if (!given->ok()) {
+    SendUpgradeStatus(given->error, 0);
+    UpgradeMessageBox(text::kBoxImageLoadFailed + given->cause + "！");
+    return nullptr;
+  }
+  if (given != &loaded) return &given->image;
+  own = std::move(loaded.image);
+  return &own;
 }
 
 }  // namespace velloran

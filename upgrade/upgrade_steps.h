@@ -80,9 +80,11 @@ bool SendImagePackets(const LoadedImage &image, const PacketLink &link);
 // and raises the closing message box. Returns whether the upgrade completed.
 bool ReportFinish();
 
-// Loads the image named by the process-wide path, read once; on failure
-// sends the reason as a status line, raises a message box with its cause
-// and returns false.
-bool LoadUpgradeImage(LoadedImage &image);
+// The image a procedure sends. param is the procedure's thread parameter: a
+// const ImageLoadResult * that the caller loaded (and described) already, or
+// null to load the file named by the process-wide path into own, read once.
+// A failed load sends the reason as a status line, raises a message box with
+// its cause and gives nullptr.
+const LoadedImage *UpgradeImage(void *param, LoadedImage &own);
 
 }  // namespace velloran

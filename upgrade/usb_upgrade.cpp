@@ -161,24 +161,25 @@ bool UsbEraseFlash() {
   return EndReportingStep(ReportControlStep(ControlStep::kEraseFlash));
 }
 
-unsigned UsbUpgradeProc(void *) {
+unsigned UsbUpgradeProc(void *param) {
   g_bUpgrading = 1;
-  LoadedImage image;
-  if (!LoadUpgradeImage(image)) return EndProcedure(kUpgradeFailed);
+  LoadedImage loaded;
+  const LoadedImage *image = UpgradeImage(param, loaded);
+  if (image == nullptr) return EndProcedure(kUpgradeFailed);
 
   auto abandon = [] {
     ResetExchange();
     return EndProcedure(kUpgradeFailed);
   };
   if (!UsbSwitchToBoot(BootSwitch::kFirst) || !PauseUnlessStopped(3000)) return abandon();
-  DescrambleImageHeader(image);
+  DescrambleImageHeader(*image);
   if (!UsbCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
   if (!UsbSwitchToBoot(BootSwitch::kSecond)) return abandon();
   if (!UsbEraseFlash() || !PauseUnlessStopped(2000)) return abandon();
 
   if (!OpenPortOrTell()) return EndProcedure(kUpgradeFailed);
   bool completed = false;
-  if (SendImagePackets(image, PacketLink{100, UsbSendDataFrame})) {
+  if (SendImagePackets(*image, PacketLink{100, UsbSendDataFrame})) {
     ResetExchange();
     BuildControlFrame(CMD_FINISH);
     UsbExchange();

@@ -45,7 +45,7 @@ TEST_F(CliPortsListing, TextNamesEveryPortAndThePrinterTheUpgradeUses) {
   EXPECT_NE(run.out.find("COM40    " + serial_.slave_path()), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("USB      " + usbNode + " free, a supported maker; the USB upgrade uses this one\n"
                          "         067b:2305  Velloran  Receipt printer  serial SN0042\n"
-                         "         \\\\?\\usb#vid_067b&pid_2305#lp1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\n"
+                         "         \\\\\\\\?\\\\usb#vid_067b&pid_2305#lp1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\n"
                          "         id SN0042, port path 1-1\n"),
             std::string::npos)
       << run.out;

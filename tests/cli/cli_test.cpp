@@ -163,9 +163,11 @@ TEST(PrintableText, EscapesControlCharactersOnly) {
   EXPECT_EQ(PrintableText("fw\x1b[2J.upd"), "fw\\x1B[2J.upd");
   EXPECT_EQ(PrintableText("a\nb\x7f"), "a\\x0Ab\\x7F");
   EXPECT_EQ(PrintableText("固件.upd"), "固件.upd");
-  // A backslash that would read as such an escape is doubled.
+  // A backslash is always doubled: a backslash before byte 05 and the text
+  // "\x05" print apart.
   EXPECT_EQ(PrintableText("C:\\x1B"), "C:\\\\x1B");
-  EXPECT_EQ(PrintableText("C:\\dir"), "C:\\dir");
+  EXPECT_EQ(PrintableText("C:\\dir"), "C:\\\\dir");
+  EXPECT_NE(PrintableText("\\\x05"), PrintableText("\\x05"));
 }
 
 TEST(JsonLine, EscapesWhatJsonRequiresAndKeepsUtf8) {
@@ -283,6 +285,7 @@ TEST(ConsoleReporter, NormalOutputNamesTheFinishAfterTheLastPacket) {
   std::ostringstream out, err;
   ConsoleReporter reporter(out, err, OutputSettings{});
   ImageFacts facts;
+  facts.path = "demo\x1b]0;pwned\x07.upd";  // would set the terminal's title
   facts.size = 600;
   facts.packets = 2;
   reporter.BeginUpgrade(Link::kLpt, "LPT1", facts);
@@ -292,6 +295,7 @@ TEST(ConsoleReporter, NormalOutputNamesTheFinishAfterTheLastPacket) {
   reporter.ReportResult(true);
   EXPECT_NE(out.str().find("Sending the image...\nFinishing...\nWrote 1024 bytes in "), std::string::npos)
       << out.str();
+  EXPECT_NE(out.str().find("Image demo\\x1B]0;pwned\\x07.upd: 600 bytes"), std::string::npos) << out.str();
 }
 
 platform::NodeDiagnosis NotPermittedNode(const std::string &group, bool groupWritable) {

@@ -221,7 +221,7 @@ TEST(CliPorts, ListsParallelPortsAndUsbPrinters) {
   EXPECT_NE(run.out.find("LPT1     " + lpt.SlavePath()), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("USB      " + supported.NodePath().string() + " free, a supported maker"), std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("\\\\?\\usb#vid_0483&pid_5740#lp3#"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\\\\\\\\?\\\\usb#vid_0483&pid_5740#lp3#"), std::string::npos) << run.out;
   supported.Stop();
 
   sim::UsbPrinter other(sim::UsbPrinterOptions{0x1234, 0x5678, 0, true, {}});

@@ -73,6 +73,21 @@ TEST_F(LptUpgrade, CompletesWithEveryLineAndTheFlashedImage) {
   EXPECT_GE(MsBetween(window_, 1, 2), 1900);
 }
 
+// An image that the caller loaded (and described) is what is sent, whatever
+// its file holds by then.
+TEST_F(LptUpgrade, SendsTheImageAsItWasLoaded) {
+  Start({});
+  const ImageFile image(3 * 512 + 100);
+  const ImageLoadResult loaded = LoadImageFile(image.Path());
+  ASSERT_TRUE(loaded.ok());
+  std::filesystem::remove(image.Path());
+  g_strImagePath.Set(MissingImagePath());
+
+  EXPECT_EQ(LptUpgradeProc(const_cast<ImageLoadResult *>(&loaded)), kUpgradeCompleted);
+  EXPECT_TRUE(WaitForFinish(*printer_));
+  EXPECT_EQ(printer_->FlashedImage(), image.ExpectedFlash(512));
+}
+
 TEST_F(LptUpgrade, PrinterThatTakesNothingDoesNotRespond) {
   LptPrinterOptions options;
   options.stallAfterBytes = 0;
