@@ -215,6 +215,26 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string> &args, 
       if (!minor) return std::nullopt;
       if (*minor > 255) return fail("--minor wants 0 to 255");
       options.minor = static_cast<unsigned>(*minor);
+    } else if (option == "--tree" || option == "--port-path" || option == "--serial" || option == "--ieee1284") {
+      if (!only(option, SimLink::kUsb, "USB")) return std::nullopt;
+      const auto text = value();
+      if (!text) return std::nullopt;
+      if (text->empty() || text->find('\n') != std::string::npos) return fail(option + " wants one line of text");
+      if (option == "--port-path" && text->find_first_of("/: ") != std::string::npos)
+        return fail("--port-path wants a path such as 1-2.3");
+      (option == "--tree"        ? options.usbTree
+       : option == "--port-path" ? options.portPath
+       : option == "--serial"    ? options.serialNumber
+                                 : options.ieee1284) = *text;
+    } else if (option == "--reenumerate") {
+      if (!only(option, SimLink::kUsb, "USB")) return std::nullopt;
+      const auto text = value();
+      if (!text) return std::nullopt;
+      const size_t colon = text->find(':');
+      const auto minor = colon == std::string::npos ? std::nullopt : ParseNumber<unsigned>(text->substr(0, colon));
+      const auto delay = colon == std::string::npos ? std::nullopt : ParseNumber<unsigned>(text->substr(colon + 1));
+      if (!minor || !delay || *minor > 255) return fail("--reenumerate wants N:MS, such as 5:3500");
+      options.reenumeration = UsbReenumeration{*minor, *delay};
     } else if (option == "--stall-after-bytes") {
       if (!only(option, SimLink::kLpt, "parallel-port")) return std::nullopt;
       const auto count = number();
@@ -316,6 +336,13 @@ USB printer:
   --vendor HEX           USB vendor id (default 067b)
   --product HEX          USB product id (default 2305)
   --minor N              the N of usb/lpN (default 0)
+  --tree DIR             build in DIR, beside other simulated printers there
+                         (kept on exit; only this printer's entries go)
+  --port-path P          the device's port path (default 1-1)
+  --serial TEXT          the serial number the device reports (default none)
+  --ieee1284 TEXT        the IEEE 1284 device id usblp shows (default none)
+  --reenumerate N:MS     after the first boot switch leave the bus and come
+                         back as usb/lpN MS milliseconds later
 Parallel-port printer:
   --stall-after-bytes N  stop taking bytes after N (0: take nothing)
   --stall-after-packets N  stop taking bytes after N data packets

@@ -37,6 +37,11 @@ struct SimOptions {
   uint16_t vendorId = 0x067B;
   uint16_t productId = 0x2305;
   unsigned minor = 0;
+  std::string usbTree;  // a tree shared with other simulated printers
+  std::string portPath = "1-1";
+  std::string serialNumber;
+  std::string ieee1284;
+  std::optional<UsbReenumeration> reenumeration;
   // Parallel port.
   std::optional<uint64_t> stallAfterBytes;
   // Serial and USB: answer nothing after this many packets; parallel port:

@@ -24,8 +24,9 @@ std::unique_ptr<PtyPrinter> MakePrinter(const SimOptions &options) {
       return std::make_unique<SerialPrinter>(SerialPrinterOptions{
           options.baud, options.wireTime, options.baudAfterBoot, options.model});
     case SimLink::kUsb:
-      return std::make_unique<UsbPrinter>(
-          UsbPrinterOptions{options.vendorId, options.productId, options.minor, true, options.model});
+      return std::make_unique<UsbPrinter>(UsbPrinterOptions{
+          options.vendorId, options.productId, options.minor, true, options.model, options.usbTree,
+          options.portPath, options.serialNumber, options.ieee1284, options.reenumeration});
     case SimLink::kLpt:
       break;
   }

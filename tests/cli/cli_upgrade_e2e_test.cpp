@@ -19,6 +19,15 @@
 namespace velloran::cli {
 namespace {
 
+sim::UsbPrinterOptions UsbOptions(uint16_t vendor, uint16_t product, unsigned minor) {
+  sim::UsbPrinterOptions options;
+  options.vendorId = vendor;
+  options.productId = product;
+  options.minor = minor;
+  return options;
+}
+
+
 using test::CliRun;
 using test::RunArgs;
 using test::SplitLines;
@@ -209,7 +218,7 @@ TEST(CliPorts, ListsFreeAndBusyPortsWithTheirNodes) {
 // with their nodes, and says which USB printer makers the upgrade looks for.
 TEST(CliPorts, ListsParallelPortsAndUsbPrinters) {
   sim::LptPrinter lpt;
-  sim::UsbPrinter supported(sim::UsbPrinterOptions{0x0483, 0x5740, 3, true, {}});
+  sim::UsbPrinter supported(UsbOptions(0x0483, 0x5740, 3));
   std::string error;
   ASSERT_TRUE(lpt.Start(&error)) << error;
   ASSERT_TRUE(supported.Start(&error)) << error;
@@ -224,7 +233,7 @@ TEST(CliPorts, ListsParallelPortsAndUsbPrinters) {
   EXPECT_NE(run.out.find("\\\\\\\\?\\\\usb#vid_0483&pid_5740#lp3#"), std::string::npos) << run.out;
   supported.Stop();
 
-  sim::UsbPrinter other(sim::UsbPrinterOptions{0x1234, 0x5678, 0, true, {}});
+  sim::UsbPrinter other(UsbOptions(0x1234, 0x5678, 0));
   ASSERT_TRUE(other.Start(&error)) << error;
   e2e::SetEnvironment("VELLORAN_SYSFS_ROOT", other.SysfsRoot().string());
   e2e::SetEnvironment("VELLORAN_DEV_ROOT", other.DevRoot().string());
@@ -242,7 +251,7 @@ TEST(CliPorts, ListsParallelPortsAndUsbPrinters) {
 // A supported USB printer that another program holds: the message names the
 // printer and its node, and says it is held (not a matter of permission).
 TEST(CliUpgrade, UsbPrinterHeldElsewhereIsNamedWithItsNodesGroup) {
-  sim::UsbPrinter printer(sim::UsbPrinterOptions{0x067B, 0x2305, 2, true, {}});
+  sim::UsbPrinter printer(UsbOptions(0x067B, 0x2305, 2));
   std::string error;
   ASSERT_TRUE(printer.Start(&error)) << error;
   e2e::SetEnvironment("VELLORAN_SYSFS_ROOT", printer.SysfsRoot().string());
