@@ -29,6 +29,8 @@ ParsedCommandLine UsageError(std::string why, bool json) {
 
 }  // namespace
 
+bool SeveralTargets(const CliOptions &options) { return options.all || options.ports.size() > 1; }
+
 const char *LinkName(Link link) {
   switch (link) {
     case Link::kUsb: return "usb";
@@ -64,17 +66,35 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
 
   CliOptions options;
   std::string link;
-  std::string port;
+  std::vector<std::string> portArgs;
   CLI::App *upgrade = app.add_subcommand("upgrade", "Upgrade the printer's firmware with IMAGE (a .upd file)");
   upgrade->add_option("--link", link, "The link to the printer")
       ->required()
       ->check(CLI::IsMember({"usb", "serial", "lpt"}));
   CLI::Option *portOption = upgrade->add_option(
-      "--port", port,
+      "--port", portArgs,
       "The printer. Serial: COMn or n (1 to 1024, no leading zeros), or any serial device node such as "
       "/dev/ttyAMA0 or /dev/serial/by-id/... (default: the first free COM port). USB: the id, serial number "
       "or port path (1-2.3) that `ports` shows, or the node /dev/usb/lpN (default: the first printer of a "
-      "supported maker). Parallel: LPT1 to LPT3 or the node /dev/lpN (default: LPT1)");
+      "supported maker). Parallel: LPT1 to LPT3 or the node /dev/lpN (default: LPT1). Given several times: "
+      "those printers, upgraded at once");
+  portOption->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  CLI::Option *allOption =
+      upgrade->add_flag("--all", options.all, "USB link only: upgrade every attached printer of a supported maker");
+  allOption->excludes(portOption);
+  upgrade->add_option("--jobs", options.jobs, "With several printers: upgrade at most N at once (default: all)")
+      ->check(CLI::Range(1u, 1024u));
+  CLI::Option *recordOption = upgrade->add_option(
+      "--record", options.record, "Append one JSON line per printer to FILE: times, image, SHA-256, result");
+  recordOption->type_name("FILE");
+  upgrade->add_option("--baud", options.baud,
+                      "Serial link only: try this rate first in both baud-rate detections (4800, 9600, 19200, "
+                      "38400, 57600 or 115200); the whole list follows when the printer does not answer at it")
+      ->check(CLI::IsMember({4800u, 9600u, 19200u, 38400u, 57600u, 115200u}));
+  upgrade->add_flag("--check", options.check,
+                    "Check everything up to the first frame and send nothing: the image, the ports, the "
+                    "expected duration; exit 0 when every printer is ready");
+  upgrade->add_option("--as-target", options.asTarget)->group("");  // a fleet's worker process
   upgrade->add_flag("--json", options.json, "One JSON object per line instead of text (docs/cli-json.md)");
   upgrade->add_option("IMAGE", options.image, "The firmware image file")->required();
   upgrade->footer(kExitStatusHelp);
@@ -107,8 +127,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
     options.command = Command::kUpgrade;
     options.link = kLinks.at(link);
     if (portOption->count() > 0) {
-      if (port.empty()) return UsageError("--port needs a value: a port name, an id or a device node", jsonWanted);
-      options.port = port;
+      for (const std::string &port : portArgs) {
+        if (port.empty()) return UsageError("--port needs a value: a port name, an id or a device node", jsonWanted);
+      }
+      for (size_t i = 0; i < portArgs.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+          if (portArgs[i] == portArgs[j]) return UsageError("--port " + portArgs[i] + " is given twice", jsonWanted);
+        }
+      }
+      options.ports = portArgs;
+      if (portArgs.size() == 1) options.port = portArgs.front();
+    }
+    if (options.all && options.link != Link::kUsb) {
+      return UsageError("--all is for the USB link only: probing unknown serial or parallel devices with boot "
+                        "frames is unsafe; name the ports with --port",
+                        jsonWanted);
+    }
+    if (options.baud != 0 && options.link != Link::kSerial) {
+      return UsageError("--baud is for the serial link only", jsonWanted);
     }
   } else if (ports->parsed()) {
     options.command = Command::kPorts;

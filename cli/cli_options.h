@@ -16,7 +16,14 @@ enum class Verbosity { kQuiet, kNormal, kVerbose };
 struct CliOptions {
   Command command = Command::kUpgrade;
   Link link = Link::kSerial;
-  std::optional<std::string> port;  // --port as given
+  std::optional<std::string> port;  // --port as given, when given once
+  std::vector<std::string> ports;   // every --port, in their order
+  bool all = false;                 // --all: every accepted USB printer
+  unsigned jobs = 0;                // --jobs: upgrades at once; 0: all
+  std::optional<std::string> record;  // --record FILE: the service record
+  unsigned baud = 0;                // --baud: the serial rate tried first; 0: none
+  bool check = false;               // --check: everything up to the first frame
+  std::optional<std::string> asTarget;  // hidden: a fleet's worker for this target
   bool json = false;
   std::string image;
   Verbosity verbosity = Verbosity::kNormal;
@@ -36,6 +43,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args);
 
 // "velloran-cli 4.0.0".
 std::string VersionLine();
+
+// Whether the upgrade goes to several printers at once (a fleet).
+bool SeveralTargets(const CliOptions &options);
 
 // Name of a link as the command line spells it.
 const char *LinkName(Link link);

@@ -27,6 +27,9 @@ OutputSettings SettingsFor(const CliOptions &options, const OutputTerminal &term
 // Runs the procedure of the chosen link, printing what it reports.
 int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter);
 
+// --check: everything up to the first frame for each printer, nothing sent.
+int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream &out, const OutputSettings &settings);
+
 // Lists the serial ports, parallel ports and USB printers present, free and
 // busy (--json: one JSON object).
 int RunPorts(const CliOptions &options, std::ostream &out);

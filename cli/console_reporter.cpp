@@ -56,8 +56,24 @@ double ConsoleReporter::ElapsedMs() const {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
 }
 
+void ConsoleReporter::SetTarget(const std::string &target) {
+  std::lock_guard lock(mutex_);
+  target_ = target;
+}
+
+ConsoleReporter::Outcome ConsoleReporter::Result() const {
+  std::lock_guard lock(mutex_);
+  return outcome_;
+}
+
 void ConsoleReporter::Emit(const Json &event) {
-  out_ << JsonLine(event) << "\n";
+  if (!target_.empty() && !event.contains("target")) {
+    Json targeted = event;
+    targeted["target"] = target_;
+    out_ << JsonLine(targeted) << "\n";
+  } else {
+    out_ << JsonLine(event) << "\n";
+  }
   out_.flush();
   CheckOutput();
 }
@@ -267,6 +283,7 @@ void ConsoleReporter::ReportResult(bool ok, std::string_view reasonId) {
   Message reason = reasonId.empty() ? firstFailure_.value_or(CliMessage("upgrade_failed_unreported"))
                                     : (firstFailure_ && firstFailure_->id == reasonId ? *firstFailure_
                                                                                     : CliMessage(reasonId));
+  outcome_ = {ok, ok ? std::string() : reason.id, sent, total, static_cast<long long>(elapsed)};
   const Language language = settings_.language;
   Message closing;
   if (ok) {

@@ -66,6 +66,19 @@ class ConsoleReporter : public UpgradeWindow {
   // the printer's state (unchanged, boot_mode, flash_written).
   void ReportStopped(const Message &state, std::string_view reasonId, std::string_view printerState);
 
+  // The printer's id: every event from now on carries it as "target".
+  void SetTarget(const std::string &target);
+
+  // How the run ended, once ReportResult has been called.
+  struct Outcome {
+    bool ok = false;
+    std::string reason;  // empty when ok
+    uint64_t bytesSent = 0;
+    uint64_t bytesTotal = 0;
+    long long durationMs = 0;
+  };
+  Outcome Result() const;
+
   // The phase the upgrade is in (kPrepare until the first status line);
   // safe from any thread.
   UpgradePhase Phase() const { return phase_.load(); }
@@ -89,10 +102,12 @@ class ConsoleReporter : public UpgradeWindow {
   std::ostream &err_;
   const OutputSettings settings_;
   const std::chrono::steady_clock::time_point start_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::unique_ptr<UpgradeProgress> progress_;
   Link link_ = Link::kUsb;
   std::string port_;
+  std::string target_;
+  Outcome outcome_;
   bool begun_ = false;
   bool imageKnown_ = false;
   int band_ = -1;

@@ -118,6 +118,36 @@ const CatalogRow kRows[] = {
     {"port_unmappable", "no COM name can be given to {node}", "无法为{node}分配COM名称"},
     {"port_used", "Port: {port}", "端口：{port}"},
 
+    // Several printers at once.
+    {"fleet_completed", "All {count} printers upgraded in {seconds} s", "全部{count}台打印机升级完成，用时{seconds}秒"},
+    {"fleet_failed", "{failed} of {count} printers not upgraded ({seconds} s)",
+     "{count}台打印机中{failed}台未升级成功（用时{seconds}秒）"},
+    {"fleet_stopped", "Upgrades stopped: {completed} of {count} printers completed ({seconds} s); each printer's "
+     "state is stated above",
+     "升级已停止：{count}台打印机中{completed}台完成（用时{seconds}秒）；每台打印机的状态见上文"},
+    {"fleet_total", "Total: {done} of {count} ended", "总计：{count}台中{done}台已结束"},
+    {"fleet_pending", "waiting", "等待"},
+    {"fleet_running", "running", "进行中"},
+    {"fleet_completed_one", "completed", "完成"},
+    {"fleet_failed_one", "failed", "失败"},
+    {"fleet_stopped_one", "stopped", "已停止"},
+    {"fleet_table_heading", "Printer|Result|Bytes|Time|Reason", "打印机|结果|字节|用时|原因"},
+    {"fleet_retry", "To upgrade only the printers that did not complete:", "只升级未完成的打印机："},
+    {"worker_not_started", "its upgrade could not be started: {detail}", "无法启动其升级：{detail}"},
+    {"worker_ended", "its upgrade ended without a result (exit status {status})",
+     "其升级未给出结果即已结束（退出状态{status}）"},
+
+    // The pre-flight check and the service record.
+    {"check_target_ready", "{target}: ready; expected duration {seconds} s to {high} s",
+     "{target}：就绪；预计用时{seconds}至{high}秒"},
+    {"check_target_not_ready", "{target}: not ready: {reason}", "{target}：未就绪：{reason}"},
+    {"check_ready", "All {ready} of {targets} printers are ready; nothing was sent to any of them",
+     "全部{targets}台打印机中{ready}台就绪；未向任何打印机发送数据"},
+    {"check_not_ready", "{ready} of {targets} printers are ready; nothing was sent to any of them",
+     "{targets}台打印机中{ready}台就绪；未向任何打印机发送数据"},
+    {"not_ready", "not every printer is ready", "并非所有打印机都已就绪"},
+    {"record_unwritable", "the service record {file} cannot be written: {detail}", "无法写入维修记录{file}：{detail}"},
+
     // An upgrade stopped from outside: its cause, and the printer's state.
     {"stopped_by_sigint", "by Ctrl-C (SIGINT)", "被Ctrl-C（SIGINT）"},
     {"stopped_by_sigterm", "by SIGTERM", "被SIGTERM"},

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "fleet_supervisor.h"
 #include "printable_text.h"
 
 namespace velloran::cli {
@@ -45,7 +46,10 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, const Ou
     case Command::kPorts: return RunPorts(options, out);
     case Command::kInfo: return RunInfo(options, out, err);
     case Command::kUpgrade: {
-      ConsoleReporter reporter(out, err, SettingsFor(options, terminal));
+      const OutputSettings settings = SettingsFor(options, terminal);
+      if (!options.check && SeveralTargets(options)) return RunFleet(options, out, err, settings);
+      ConsoleReporter reporter(out, err, settings);
+      if (options.check) return RunCheck(options, reporter, out, settings);
       return RunUpgrade(options, reporter);
     }
   }

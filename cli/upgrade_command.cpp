@@ -2,13 +2,16 @@
 // the port can be used (and says why not), names it, then runs the link's
 // procedure with the tool as its main window. A signal or a closed output
 // stops the procedure at a frame boundary (upgrade_interruption.h).
+#include <chrono>
 #include <string>
 
 #include "app_values.h"
 #include "image.h"
 #include "commands.h"
 #include "console_reporter.h"
+#include "baud_detection.h"
 #include "device_names.h"
+#include "fleet_worker.h"
 #include "port_advice.h"
 #include "port_choice.h"
 #include "port_claim.h"
@@ -17,25 +20,12 @@
 #include "printer_target.h"
 #include "procedures.h"
 #include "upgrade_interruption.h"
+#include "upgrade_record.h"
+#include "upgrade_target.h"
 #include "usb_printer_pin.h"
 
 namespace velloran::cli {
 namespace {
-
-// The port the upgrade uses: how the user knows it, its node, and how it is
-// opened now.
-struct UsedPort {
-  std::string name;
-  std::string node;
-  PortState state = PortState::kAbsent;
-  PortKind kind = PortKind::kSerial;
-};
-
-// Why no port could be chosen, and the exit status.
-struct PortRefusal {
-  Message message;
-  int status = kExitFailed;
-};
 
 // The printer of --port (or the link's default) and its state now; for a
 // serial port also the process values the serial procedure reads.
@@ -45,6 +35,8 @@ std::optional<PortRefusal> ChoosePort(const CliOptions &options, UsedPort &used,
   if (!choice.target) return PortRefusal{*choice.error, choice.usageError ? kExitUsage : kExitFailed};
   target = *choice.target;
   othersAttached = choice.othersAttached;
+  used.id = target.id;
+  used.serialNumber = target.serialNumber;
   used.name = target.display;
   used.node = target.node;
   switch (options.link) {
@@ -80,8 +72,9 @@ platform::NodeDiagnosis Diagnose(const UsedPort &used) {
   return diagnosis;
 }
 
-// Opens the port the way the procedure will; when that fails, the node's
-// diagnosis says why. A serial port must also be a terminal device.
+}  // namespace
+
+// A serial port must also be a terminal device.
 std::optional<Message> CheckPort(const UsedPort &used) {
   platform::NodeDiagnosis diagnosis;
   diagnosis.node = used.node;
@@ -98,6 +91,14 @@ std::optional<Message> CheckPort(const UsedPort &used) {
   return ExplainPort(used.name, diagnosis, used.kind);
 }
 
+std::optional<PortRefusal> ChooseTarget(const CliOptions &options, UsedPort &used) {
+  PrinterTarget target;
+  std::vector<std::string> othersAttached;
+  return ChoosePort(options, used, target, othersAttached);
+}
+
+namespace {
+
 // Ends the output with the error just reported as the reason.
 int Fail(ConsoleReporter &reporter, int status) {
   reporter.ReportResult(false);
@@ -108,7 +109,9 @@ int Fail(ConsoleReporter &reporter, int status) {
 
 int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   ResetUpgradeInterruption();
+  if (options.asTarget) ListenForStopRequests();
   const UpgradeRunning running;
+  g_nPreferredBaudRate = static_cast<int>(options.baud);
   unsigned (*procedure)(void *) = nullptr;
   UsedPort used;
   PrinterTarget target;
@@ -129,6 +132,7 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
     reporter.ReportError(refusal->message);
     return Fail(reporter, refusal->status);
   }
+  reporter.SetTarget(options.asTarget.value_or(used.id));
   // The image is read once: the summary describes the bytes the procedure
   // sends. It comes first, so that a wrong file is seen before the printer
   // is touched; one that cannot be loaded has no summary (the procedure says
@@ -161,17 +165,44 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   std::optional<UsbPrinterPin> pin;
   if (options.link == Link::kUsb) pin.emplace(target.usbPortPath);
 
+  // The record is kept by the supervisor when this is one of its workers.
+  const bool recorded = options.record && !options.asTarget;
+  const auto start = std::chrono::system_clock::now();
   SetUpgradeWindow(&reporter);
   const bool completed = procedure(const_cast<ImageLoadResult *>(&image)) == kUpgradeCompleted;
   SetUpgradeWindow(nullptr);
-  if (!completed && UpgradeStopCause() != StopCause::kNone) {
+  int status = completed ? kExitOk : kExitFailed;
+  const bool stopped = !completed && UpgradeStopCause() != StopCause::kNone;
+  if (stopped) {
     const StopReport report = DescribeStop(UpgradeStopCause(), ReachedSoFar());
     reporter.ReportStopped(report.line, report.reason, report.printerState);
     NoteStopEndedUpgrade();
-    return report.exitStatus;
+    status = report.exitStatus;
+  } else {
+    reporter.ReportResult(completed);
   }
-  reporter.ReportResult(completed);
-  return completed ? kExitOk : kExitFailed;
+  if (recorded) {
+    const ConsoleReporter::Outcome outcome = reporter.Result();
+    UpgradeRecord record;
+    record.start = start;
+    record.end = std::chrono::system_clock::now();
+    record.image = options.image;
+    if (facts) record.sha256 = facts->sha256, record.version = facts->VersionText();
+    record.target = used.id;
+    if (!target.serialNumber.empty()) record.serialNumber = target.serialNumber;
+    record.link = options.link;
+    record.result = completed ? "completed" : stopped ? "stopped" : "failed";
+    if (!completed) record.reason = outcome.reason;
+    record.bytes = outcome.bytesSent;
+    record.durationMs = outcome.durationMs;
+    std::string error;
+    if (!AppendUpgradeRecord(*options.record, record, &error)) {
+      reporter.ReportError(
+          CliMessage("record_unwritable", {{"file", PrintableText(*options.record)}, {"detail", error}}));
+      if (status == kExitOk) status = kExitFailed;
+    }
+  }
+  return status;
 }
 
 }  // namespace velloran::cli

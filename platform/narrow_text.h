@@ -45,4 +45,23 @@ inline size_t NarrowCharLength(std::string_view text, size_t at) {
   return 1;
 }
 
+// UTF-8 (another process's JSON) back to a narrow text of the program.
+inline std::string Utf8ToNarrowText(std::string_view utf8) {
+#ifdef _WIN32
+  constexpr UINT kNarrowCodePage = 936;
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  const int wide_length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  if (wide_length <= 0) return {};
+  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), wide_length);
+  const int length = WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), wide_length, narrow.data(), length, nullptr, nullptr);
+  return narrow;
+#else
+  return std::string(utf8);
+#endif
+}
+
 }  // namespace velloran::platform

@@ -30,7 +30,33 @@ bool ProbeAnswered(const uint8_t *reply, DWORD length) {
          JudgeReply(CMD_PROBE, reply, kProbeReplyLength) == ReplyOutcome::kSuccess;
 }
 
+// The rates in the order they are tried, with their places in the list
+// (which give the progress value), the preferred one first.
+struct TriedRate {
+  DWORD rate;
+  int position;
+};
+
+int TriedRates(TriedRate (&tried)[7]) {
+  int count = 0;
+  const DWORD preferred = static_cast<DWORD>(g_nPreferredBaudRate.load());
+  for (int i = 0; i < 6; ++i) {
+    if (kDetectionRates[i] == preferred) tried[count++] = {preferred, i + 1};
+  }
+  for (int i = 0; i < 6; ++i) tried[count++] = {kDetectionRates[i], i + 1};
+  return count;
+}
+
 }  // namespace
+
+std::atomic<int> g_nPreferredBaudRate{0};
+
+bool IsDetectionRate(DWORD rate) {
+  for (DWORD listed : kDetectionRates) {
+    if (listed == rate) return true;
+  }
+  return false;
+}
 
 bool ComDetectBaudRate(DWORD dwPort) {
   CComPort &port = g_ComPort;
@@ -41,10 +67,12 @@ bool ComDetectBaudRate(DWORD dwPort) {
 
   port.Close(500);
   port.Open(dwPort);
-  int position = 0;
-  for (DWORD rate : kDetectionRates) {
+  TriedRate tried[7];
+  const int count = TriedRates(tried);
+  for (int i = 0; i < count; ++i) {
+    const DWORD rate = tried[i].rate;
+    const int position = tried[i].position;
     if (!MaySendFrame(probe)) break;
-    ++position;
     uint8_t reply[kMaxReplyLength] = {};
     SendUpgradeStatus(RateLine(text::kTestingBaudFormat, rate), position * 100 / 7);
     port.SetState(rate, NOPARITY, 8, ONESTOPBIT);

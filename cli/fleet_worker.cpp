@@ -1,0 +1,42 @@
+// The worker's side of the stop requests.
+#include "fleet_worker.h"
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+namespace velloran::cli {
+
+std::string_view StopRequestLine(StopCause cause) {
+  switch (cause) {
+    case StopCause::kInterrupt: return "stop interrupt\n";
+    case StopCause::kHangUp: return "stop hangup\n";
+    case StopCause::kOutputClosed: return "stop output\n";
+    default: return "stop terminate\n";
+  }
+}
+
+std::optional<StopCause> StopRequestCause(std::string_view line) {
+  for (StopCause cause :
+       {StopCause::kInterrupt, StopCause::kTerminate, StopCause::kHangUp, StopCause::kOutputClosed}) {
+    std::string_view expected = StopRequestLine(cause);
+    expected.remove_suffix(1);
+    if (line == expected) return cause;
+  }
+  return std::nullopt;
+}
+
+void ListenForStopRequests() {
+  // Detached: it may be blocked in a read when the process ends.
+  std::thread([] {
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin) != nullptr) {
+      std::string_view text(line);
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+      if (const auto cause = StopRequestCause(text)) StopUpgrade(*cause);
+    }
+    StopUpgrade(StopCause::kTerminate);
+  }).detach();
+}
+
+}  // namespace velloran::cli

@@ -1,0 +1,41 @@
+// The printer an upgrade goes to: its port chosen from the command line and
+// checked the way the procedure will open it. The upgrade, the pre-flight
+// check and a fleet's supervisor share it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "cli_options.h"
+#include "messages.h"
+#include "port_advice.h"
+#include "port_probe.h"
+
+namespace velloran::cli {
+
+// The port the upgrade uses: how the user knows it, its node, and how it is
+// opened now.
+struct UsedPort {
+  std::string id;    // as `ports` shows it and the events carry it ("target")
+  std::string name;
+  std::string node;
+  std::string serialNumber;  // USB: as the printer reports it, else empty
+  PortState state = PortState::kAbsent;
+  PortKind kind = PortKind::kSerial;
+};
+
+// Why no port could be chosen, and the exit status.
+struct PortRefusal {
+  Message message;
+  int status = 1;
+};
+
+// Chooses the port of options.port (or the link's default) and sets the
+// process-wide values the link's procedure reads.
+std::optional<PortRefusal> ChooseTarget(const CliOptions &options, UsedPort &used);
+
+// Opens the port the way the procedure will; when that fails, the node's
+// diagnosis says why.
+std::optional<Message> CheckPort(const UsedPort &used);
+
+}  // namespace velloran::cli
