@@ -1,18 +1,17 @@
-// The state of one COM port, found by opening it as the port list does.
+// The state of one COM port, by the probe that velloran-cli's port list and
+// its upgrade's check use too.
 #include "com_port_probe.h"
-#include "win32_comm.h"
+#include "device_names.h"
+#include "port_diagnosis.h"
 
 namespace velloran {
 
 ComPortState ProbeComPort(unsigned port) {
-  char path[32];
-  wsprintfA(path, "\\\\.\\COM%d", static_cast<int>(port));
-  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle);
-    return ComPortState::kFree;
-  }
-  return GetLastError() == ERROR_ACCESS_DENIED ? ComPortState::kBusy : ComPortState::kAbsent;
+  const std::string node = platform::ComPortNode(port);
+  if (node.empty()) return ComPortState::kAbsent;
+  const platform::NodeVerdict verdict = platform::DiagnoseNode(node, platform::NodeUse::kSerial).verdict;
+  if (!platform::NodePresent(verdict)) return ComPortState::kAbsent;
+  return verdict == platform::NodeVerdict::kOpens ? ComPortState::kFree : ComPortState::kBusy;
 }
 
 }  // namespace velloran

@@ -23,12 +23,7 @@ Message Held(const std::string &where, const NodeDiagnosis &diagnosis) {
   if (diagnosis.holders.empty()) {
     return CliMessage("port_held_unseen", {{"where", where}, {"node", PrintableText(diagnosis.node)}});
   }
-  std::vector<Message> holders;
-  for (const platform::NodeHolder &holder : diagnosis.holders) {
-    holders.push_back(
-        CliMessage("holder", {{"program", PrintableText(holder.program)}, {"pid", std::to_string(holder.pid)}}));
-  }
-  return CliMessage("port_held", {{"where", where}, {"holders", MessageList(holders)}});
+  return CliMessage("port_held", {{"where", where}, {"holders", HoldersMessage(diagnosis.holders)}});
 }
 
 Message NotPermitted(const std::string &where, const NodeDiagnosis &diagnosis, PortKind kind) {
@@ -50,6 +45,15 @@ Message NotPermitted(const std::string &where, const NodeDiagnosis &diagnosis, P
 }
 
 }  // namespace
+
+Message HoldersMessage(const std::vector<platform::NodeHolder> &holders) {
+  std::vector<Message> each;
+  for (const platform::NodeHolder &holder : holders) {
+    each.push_back(
+        CliMessage("holder", {{"program", PrintableText(holder.program)}, {"pid", std::to_string(holder.pid)}}));
+  }
+  return MessageList(each);
+}
 
 std::string PortWithNode(const std::string &name, const std::string &node) {
   if (node.empty() || node == name) return PrintableText(name);

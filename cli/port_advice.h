@@ -17,6 +17,9 @@ enum class PortKind { kSerial, kParallel, kUsbPrinter };
 // 067b:2305", a node given with --port); the message names the node beside it.
 Message ExplainPort(const std::string &name, const platform::NodeDiagnosis &diagnosis, PortKind kind);
 
+// "velloran-cli (process 4711), minicom (process 4712)".
+Message HoldersMessage(const std::vector<platform::NodeHolder> &holders);
+
 // "COM5 (/dev/ttyS4)", or the name alone when it has no node or is the node;
 // control characters escaped.
 std::string PortWithNode(const std::string &name, const std::string &node);

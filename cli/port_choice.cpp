@@ -35,11 +35,21 @@ PortChoice ChooseComPort(const std::optional<std::string> &argument) {
     }
     return choice;
   }
-  for (const PresentPort &port : ListComPorts()) {
-    if (port.state == PortState::kFree) return {port.number, port.node, std::nullopt, false};
-  }
+  // Boot-loader frames must not go to whatever else hangs on a serial port
+  // (the machine's console, a modem): only a port that is the one present
+  // is taken without being named. A busy one is taken too, so that the
+  // check says why it cannot be used.
+  const std::vector<PresentPort> present = ListComPorts();
+  if (present.size() == 1) return {present[0].number, present[0].diagnosis.node, std::nullopt, false};
   PortChoice none;
-  none.error = CliMessage("no_free_port");
+  if (present.empty()) {
+    none.error = CliMessage("no_free_port");
+    return none;
+  }
+  std::vector<Message> names;
+  for (const PresentPort &port : present) names.push_back({"", port.name, port.name});
+  none.error = CliMessage("several_serial_ports", {{"ports", MessageList(names)}});
+  none.usageError = true;
   return none;
 }
 

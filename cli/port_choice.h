@@ -1,5 +1,5 @@
-// The serial port for the upgrade, from --port or, without it, the first
-// free COM port.
+// The serial port for the upgrade, from --port or, without it, the only
+// serial port present.
 #pragma once
 
 #include <optional>
@@ -13,7 +13,7 @@ struct PortChoice {
   unsigned number = 0;           // COMn; 0 when none could be chosen
   std::string node;              // a device node given with --port, or the node of COMn
   std::optional<Message> error;  // why none could be chosen
-  bool usageError = false;       // the argument itself is malformed
+  bool usageError = false;       // the argument is malformed, or wanted among several ports
 };
 
 // "COMn", "\\.\COMn" or "n" (n from 1 to 1024, written without leading
@@ -22,7 +22,8 @@ struct PortChoice {
 // platform::ComNumberLeadingTo) when the port is chosen.
 PortChoice ParsePortArgument(const std::string &text);
 
-// The serial port to use: the argument's, or the lowest free COM port.
+// The serial port to use: the argument's, or the only one present (with
+// several, none: the user names one; a usage error).
 PortChoice ChooseComPort(const std::optional<std::string> &argument);
 
 }  // namespace velloran::cli

@@ -1,34 +1,35 @@
-// Probing ports with an exclusive open.
+// Probing ports through the node's diagnosis.
 #include "port_probe.h"
 
-#include <cstdio>
-
 #include "device_names.h"
-#include "win32_comm.h"
 
 namespace velloran::cli {
 
-PortState ProbeDevice(const std::string &name) {
-  HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle);
-    return PortState::kFree;
-  }
-  return GetLastError() == ERROR_ACCESS_DENIED ? PortState::kBusy : PortState::kAbsent;
+using platform::NodeVerdict;
+
+PortState StateOf(const platform::NodeDiagnosis &diagnosis) {
+  if (!platform::NodePresent(diagnosis.verdict)) return PortState::kAbsent;
+  return diagnosis.verdict == NodeVerdict::kOpens ? PortState::kFree : PortState::kBusy;
 }
 
-PortState ProbeComPort(unsigned port) {
-  char name[32];
-  std::snprintf(name, sizeof name, "\\\\.\\COM%u", port);
-  return ProbeDevice(name);
+platform::NodeDiagnosis ProbeNode(const std::string &node, platform::NodeUse use) {
+  if (!node.empty()) return platform::DiagnoseNode(node, use);
+  platform::NodeDiagnosis none;
+  none.verdict = NodeVerdict::kMissing;
+  return none;
+}
+
+PortState ProbeDevice(const std::string &name, platform::NodeUse use) {
+  // Windows opens a device path by itself; Linux by its node.
+  const std::string node = platform::DeviceNodeForName(name);
+  return StateOf(ProbeNode(node.empty() ? name : node, use));
 }
 
 std::vector<PresentPort> ListComPorts() {
   std::vector<PresentPort> ports;
   for (unsigned n = 1; n <= 255; ++n) {
-    const PortState state = ProbeComPort(n);
-    if (state != PortState::kAbsent) ports.push_back({n, platform::ComPortNode(n), state});
+    PresentPort port{"COM" + std::to_string(n), n, ProbeNode(platform::ComPortNode(n), platform::NodeUse::kSerial)};
+    if (port.state() != PortState::kAbsent) ports.push_back(std::move(port));
   }
   return ports;
 }
@@ -37,8 +38,8 @@ std::vector<PresentPort> ListParallelPorts() {
   std::vector<PresentPort> ports;
   for (unsigned n = 1; n <= 9; ++n) {
     const std::string name = "LPT" + std::to_string(n);
-    const PortState state = ProbeDevice(name);
-    if (state != PortState::kAbsent) ports.push_back({n, platform::DeviceNodeForName(name), state});
+    PresentPort port{name, n, ProbeNode(platform::DeviceNodeForName(name), platform::NodeUse::kPrinter)};
+    if (port.state() != PortState::kAbsent) ports.push_back(std::move(port));
   }
   return ports;
 }

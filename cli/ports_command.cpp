@@ -1,10 +1,12 @@
 // velloran-cli ports: the serial ports, USB printers and parallel ports
-// present, free or busy, as text or as one JSON object.
+// present and the state of each (free, held by which program, ...), as
+// text in the reader's language or as one JSON object.
 #include <cstdio>
 
 #include "commands.h"
 #include "device_names.h"
 #include "json_output.h"
+#include "port_advice.h"
 #include "port_diagnosis.h"
 #include "port_probe.h"
 #include "printable_text.h"
@@ -13,102 +15,92 @@
 namespace velloran::cli {
 namespace {
 
-struct ListedPort {
-  std::string name;
-  std::string node;
-  PortState state;
-  platform::NodeDiagnosis diagnosis;  // for busy ones: why
-};
+using platform::NodeVerdict;
 
-ListedPort Listed(const std::string &name, const std::string &node, PortState state, bool serial) {
-  ListedPort port{name, node, state, {}};
-  if (state == PortState::kBusy && !node.empty()) port.diagnosis = platform::DiagnoseNode(node, serial ? platform::NodeUse::kSerial : platform::NodeUse::kPrinter);
-  return port;
-}
-
-std::vector<ListedPort> SerialPorts() {
-  std::vector<ListedPort> ports;
-  for (const PresentPort &port : ListComPorts())
-    ports.push_back(Listed("COM" + std::to_string(port.number), port.node, port.state, true));
-  return ports;
-}
-
-std::vector<ListedPort> ParallelPorts() {
-  std::vector<ListedPort> ports;
-  for (const PresentPort &port : ListParallelPorts())
-    ports.push_back(Listed("LPT" + std::to_string(port.number), port.node, port.state, false));
-  return ports;
-}
-
-// "free", "busy", "not_permitted".
-const char *StateId(const ListedPort &port) {
-  if (port.state == PortState::kFree) return "free";
-  return port.diagnosis.verdict == platform::NodeVerdict::kNotPermitted ? "not_permitted" : "busy";
-}
-
-std::string StateText(const ListedPort &port) {
-  if (port.state == PortState::kFree) return "free";
-  if (port.diagnosis.verdict == platform::NodeVerdict::kNotPermitted)
-    return "not permitted to you (group " + PrintableText(port.diagnosis.group) + ")";
-  std::string text = "busy";
-  for (size_t i = 0; i < port.diagnosis.holders.size(); ++i) {
-    const platform::NodeHolder &holder = port.diagnosis.holders[i];
-    text += (i == 0 ? ": " : ", ") + PrintableText(holder.program) + " (process " + std::to_string(holder.pid) + ")";
+// The state's name, the same in JSON and (translated) in the text.
+const char *StateId(const platform::NodeDiagnosis &diagnosis) {
+  switch (diagnosis.verdict) {
+    case NodeVerdict::kOpens: return "free";
+    case NodeVerdict::kNotPermitted: return "not_permitted";
+    case NodeVerdict::kNotSerial: return "not_serial";
+    case NodeVerdict::kNotPrinterPort: return "not_printer_port";
+    case NodeVerdict::kFailed: return "failed";
+    default: return "held";
   }
-  return text;
+}
+
+Message StateText(const platform::NodeDiagnosis &diagnosis) {
+  switch (diagnosis.verdict) {
+    case NodeVerdict::kOpens: return CliMessage("port_state_free");
+    case NodeVerdict::kNotPermitted:
+      return CliMessage("port_state_not_permitted", {{"group", PrintableText(diagnosis.group)}});
+    case NodeVerdict::kNotSerial: return CliMessage("port_state_not_serial");
+    case NodeVerdict::kNotPrinterPort: return CliMessage("port_state_not_printer_port");
+    case NodeVerdict::kFailed: return CliMessage("port_state_failed", {{"error", PrintableText(diagnosis.systemText)}});
+    default: break;
+  }
+  if (diagnosis.holders.empty()) return CliMessage("port_state_held_unseen");
+  return CliMessage("port_state_held", {{"holders", HoldersMessage(diagnosis.holders)}});
 }
 
 // One line per port: its name, node and state, in columns.
-void PrintPorts(std::ostream &out, const std::vector<ListedPort> &ports) {
-  for (const ListedPort &port : ports) {
+void PrintPorts(std::ostream &out, const std::vector<PresentPort> &ports, Language language) {
+  for (const PresentPort &port : ports) {
     char line[160];
-    std::snprintf(line, sizeof line, "%-8s %-24s ", port.name.c_str(), PrintableText(port.node).c_str());
-    out << line << StateText(port) << "\n";
+    std::snprintf(line, sizeof line, "%-8s %-24s ", port.name.c_str(), PrintableText(port.diagnosis.node).c_str());
+    out << line << StateText(port.diagnosis).In(language) << "\n";
   }
 }
 
-std::string UsbState(const ListedUsbPrinter &printer) {
-  if (!printer.active) return "not active";
-  return printer.state == PortState::kFree ? "free" : "busy";
+const char *UsbStateId(const ListedUsbPrinter &printer) {
+  if (!printer.active) return "inactive";
+  return printer.state == PortState::kFree ? "free" : "held";
 }
 
 // A line as for the other ports, then what the printer says about itself
 // and the device path the system lists.
-void PrintUsbPrinters(std::ostream &out, const std::vector<ListedUsbPrinter> &printers) {
+void PrintUsbPrinters(std::ostream &out, const std::vector<ListedUsbPrinter> &printers, Language language) {
   for (const ListedUsbPrinter &printer : printers) {
     char line[160];
     std::snprintf(line, sizeof line, "USB      %-24s ", PrintableText(printer.node).c_str());
-    out << line << UsbState(printer) << ", "
-        << (printer.accepted ? "a supported maker" : "a maker --link usb does not look for")
-        << (printer.chosen ? "; the USB upgrade uses this one" : "") << "\n";
+    out << line << CliMessage(std::string("port_state_") + UsbStateId(printer)).In(language)
+        << CliMessage(printer.accepted ? "usb_maker_supported" : "usb_maker_unsupported").In(language)
+        << (printer.chosen ? CliMessage("usb_printer_chosen").In(language) : "") << "\n";
     out << "         " << PrintableText(printer.vendorId) << ":" << PrintableText(printer.productId);
     for (const std::string *text : {&printer.strings.manufacturer, &printer.strings.product}) {
       if (!text->empty()) out << "  " << PrintableText(*text);
     }
-    if (!printer.strings.serial.empty()) out << "  serial " << PrintableText(printer.strings.serial);
+    if (!printer.strings.serial.empty())
+      out << "  " << CliMessage("usb_serial_number", {{"serial", PrintableText(printer.strings.serial)}}).In(language);
     out << "\n         " << PrintableText(printer.devicePath) << "\n";
     if (!printer.active) continue;
-    out << "         id " << PrintableText(printer.id);
-    if (!printer.strings.portPath.empty()) out << ", port path " << PrintableText(printer.strings.portPath);
-    if (printer.strings.busNumber >= 0 && printer.strings.deviceNumber >= 0)
-      out << ", bus " << printer.strings.busNumber << " device " << printer.strings.deviceNumber;
+    out << "         " << CliMessage("usb_id", {{"id", PrintableText(printer.id)}}).In(language);
+    if (!printer.strings.portPath.empty())
+      out << CliMessage("usb_port_path", {{"path", PrintableText(printer.strings.portPath)}}).In(language);
+    if (printer.strings.busNumber >= 0 && printer.strings.deviceNumber >= 0) {
+      out << CliMessage("usb_bus_device", {{"bus", std::to_string(printer.strings.busNumber)},
+                                           {"device", std::to_string(printer.strings.deviceNumber)}})
+                 .In(language);
+    }
     out << "\n";
     if (!printer.strings.ieee1284Id.empty()) out << "         IEEE 1284 " << PrintableText(printer.strings.ieee1284Id) << "\n";
   }
 }
 
-Json PortsJson(const std::vector<ListedPort> &ports) {
+Json PortsJson(const std::vector<PresentPort> &ports) {
   Json list = Json::array();
-  for (const ListedPort &port : ports) {
+  for (const PresentPort &port : ports) {
+    const platform::NodeDiagnosis &diagnosis = port.diagnosis;
     Json entry;
     entry["id"] = port.name;
     entry["name"] = port.name;
-    entry["node"] = JsonText(port.node);
-    entry["state"] = StateId(port);
-    if (port.diagnosis.verdict == platform::NodeVerdict::kNotPermitted) entry["group"] = JsonText(port.diagnosis.group);
-    if (!port.diagnosis.holders.empty()) {
+    entry["node"] = JsonText(diagnosis.node);
+    entry["state"] = StateId(diagnosis);
+    if (diagnosis.verdict == NodeVerdict::kNotPermitted) entry["group"] = JsonText(diagnosis.group);
+    if (diagnosis.verdict == NodeVerdict::kFailed) entry["error"] = JsonText(diagnosis.systemText);
+    if (!diagnosis.holders.empty()) {
       Json holders = Json::array();
-      for (const platform::NodeHolder &holder : port.diagnosis.holders)
+      for (const platform::NodeHolder &holder : diagnosis.holders)
         holders.push_back({{"pid", holder.pid}, {"program", JsonText(holder.program)}});
       entry["holders"] = holders;
     }
@@ -135,7 +127,7 @@ Json UsbJson(const std::vector<ListedUsbPrinter> &printers) {
     entry["ieee1284_id"] = JsonText(printer.strings.ieee1284Id);
     entry["accepted"] = printer.accepted;
     entry["chosen"] = printer.chosen;
-    entry["state"] = printer.active ? (printer.state == PortState::kFree ? "free" : "busy") : "inactive";
+    entry["state"] = UsbStateId(printer);
     list.push_back(entry);
   }
   return list;
@@ -144,21 +136,27 @@ Json UsbJson(const std::vector<ListedUsbPrinter> &printers) {
 }  // namespace
 
 int RunPorts(const CliOptions &options, std::ostream &out) {
-  const std::vector<ListedPort> serial = SerialPorts();
-  const std::vector<ListedUsbPrinter> usb = ListUsbPrinters();
-  const std::vector<ListedPort> parallel = ParallelPorts();
+  const std::vector<PresentPort> serial = ListComPorts();
+  const UsbPrinterListing usb = ListUsbPrinters();
+  const std::vector<PresentPort> parallel = ListParallelPorts();
+  const Language language = options.language.value_or(LanguageFromEnvironment());
   if (options.json) {
     Json listing;
     listing["serial"] = PortsJson(serial);
     listing["parallel"] = PortsJson(parallel);
-    listing["usb"] = UsbJson(usb);
+    listing["usb"] = UsbJson(usb.printers);
+    if (usb.error) listing["usb_error"] = JsonText(usb.error->en);
     out << JsonLine(listing) << "\n";
-    return kExitOk;
+    return usb.error ? kExitFailed : kExitOk;
   }
-  if (serial.empty()) out << "No COM port present.\n";
-  PrintPorts(out, serial);
-  PrintPorts(out, parallel);
-  PrintUsbPrinters(out, usb);
+  if (serial.empty()) out << CliMessage("ports_no_com").In(language) << "\n";
+  PrintPorts(out, serial, language);
+  PrintPorts(out, parallel, language);
+  PrintUsbPrinters(out, usb.printers, language);
+  if (usb.error) {
+    out << usb.error->In(language) << "\n";
+    return kExitFailed;
+  }
   return kExitOk;
 }
 

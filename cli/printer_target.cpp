@@ -28,8 +28,13 @@ bool Names(const ListedUsbPrinter &printer, const std::string &value) {
 }
 
 TargetChoice ResolveUsb(const std::optional<std::string> &port) {
-  const std::vector<ListedUsbPrinter> printers = ListUsbPrinters();
+  const UsbPrinterListing listing = ListUsbPrinters();
+  const std::vector<ListedUsbPrinter> &printers = listing.printers;
   TargetChoice choice;
+  if (listing.error) {
+    choice.error = listing.error;
+    return choice;
+  }
   const ListedUsbPrinter *chosen = nullptr;
   if (!port) {
     chosen = ChosenUsbPrinter(printers);
@@ -80,7 +85,7 @@ TargetChoice ResolveSerial(const std::optional<std::string> &port) {
   const bool nodeGiven = port && !port->empty() && port->front() == '/';
   target.id = nodeGiven ? *port : "COM" + std::to_string(com.number);
   target.display = target.id;
-  target.node = platform::ComPortNode(com.number);
+  target.node = com.node;
   target.comNumber = com.number;
   choice.target = target;
   return choice;
@@ -141,7 +146,7 @@ TargetChoice ResolvePrinterTarget(Link link, const std::optional<std::string> &p
 
 std::vector<std::string> UpgradableUsbPrinterIds() {
   std::vector<std::string> ids;
-  for (const ListedUsbPrinter &printer : ListUsbPrinters()) {
+  for (const ListedUsbPrinter &printer : ListUsbPrinters().printers) {
     if (UpgradableUsbPrinter(printer)) ids.push_back(printer.id);
   }
   return ids;

@@ -34,7 +34,7 @@ struct TargetChoice {
 };
 
 // The printer for port on link; without a value the link's default: the
-// first upgradable USB printer, the first free COM port, LPT1. USB: an id, a
+// first upgradable USB printer, the only serial port present, LPT1. USB: an id, a
 // serial number, a port path or a node (/dev/usb/lpN), refused when it names
 // two printers; parallel: LPTn (1 to 3) or its node (/dev/lpN).
 TargetChoice ResolvePrinterTarget(Link link, const std::optional<std::string> &port);

@@ -41,17 +41,14 @@ std::optional<PortRefusal> ChoosePort(const CliOptions &options, UsedPort &used,
   used.node = target.node;
   switch (options.link) {
     case Link::kUsb:
-      used.state = ProbeDevice(target.node);
       used.kind = PortKind::kUsbPrinter;
       break;
     case Link::kSerial:
-      used.state = ProbeComPort(target.comNumber);
       used.kind = PortKind::kSerial;
       g_nComPort = static_cast<int>(target.comNumber);
       g_nBaudRate = 4800;  // replaced by the rate the procedure detects
       break;
     case Link::kLpt:
-      used.state = ProbeDevice(target.lptName);
       used.kind = PortKind::kParallel;
       g_strLptPort.Set(target.lptName);
       break;
@@ -59,35 +56,24 @@ std::optional<PortRefusal> ChoosePort(const CliOptions &options, UsedPort &used,
   return std::nullopt;
 }
 
-platform::NodeDiagnosis Diagnose(const UsedPort &used) {
+// Why a claim failed after the check found the port usable: the probe's
+// verdict, or (nothing found) another program that took it in between.
+Message ClaimRefused(const UsedPort &used) {
+  if (std::optional<Message> problem = CheckPort(used)) return *problem;
   platform::NodeDiagnosis diagnosis;
   diagnosis.node = used.node;
-  diagnosis.verdict = platform::NodeVerdict::kMissing;
-  if (used.node.empty()) return diagnosis;
-  diagnosis = platform::DiagnoseNode(
-      used.node, used.kind == PortKind::kSerial ? platform::NodeUse::kSerial : platform::NodeUse::kPrinter);
-  // A claim that failed after a diagnosis found nothing: another program
-  // took the port in between.
-  if (diagnosis.verdict == platform::NodeVerdict::kOpens) diagnosis.verdict = platform::NodeVerdict::kHeld;
-  return diagnosis;
+  diagnosis.verdict = platform::NodeVerdict::kHeld;
+  return ExplainPort(used.name, diagnosis, used.kind);
 }
 
 }  // namespace
 
-// A serial port must also be a terminal device.
+// By the same probe as `ports`: a serial port must be a terminal device, a
+// printer port an lp or usblp node or a terminal, and no other program may
+// have it open.
 std::optional<Message> CheckPort(const UsedPort &used) {
-  platform::NodeDiagnosis diagnosis;
-  diagnosis.node = used.node;
-  diagnosis.verdict = platform::NodeVerdict::kMissing;
-  if (!used.node.empty()) diagnosis = platform::DiagnoseNode(
-      used.node, used.kind == PortKind::kSerial ? platform::NodeUse::kSerial : platform::NodeUse::kPrinter);
-  const bool opens =
-      diagnosis.verdict == platform::NodeVerdict::kOpens || diagnosis.verdict == platform::NodeVerdict::kHeld;
-  if (used.state == PortState::kFree && opens) return std::nullopt;
-  if (diagnosis.verdict == platform::NodeVerdict::kOpens) {
-    diagnosis.verdict =
-        used.state == PortState::kAbsent ? platform::NodeVerdict::kMissing : platform::NodeVerdict::kHeld;
-  }
+  const platform::NodeDiagnosis diagnosis = ProbeNode(used.node, used.use());
+  if (diagnosis.verdict == platform::NodeVerdict::kOpens) return std::nullopt;
   return ExplainPort(used.name, diagnosis, used.kind);
 }
 
@@ -128,11 +114,11 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
       procedure = LptUpgradeProc;
       break;
   }
-  if (refusal) {
+  if (refusal && refusal->status == kExitUsage) {
     reporter.ReportError(refusal->message);
     return Fail(reporter, refusal->status);
   }
-  reporter.SetTarget(options.asTarget.value_or(used.id));
+  if (!refusal) reporter.SetTarget(options.asTarget.value_or(used.id));
   // The image is read once: the summary describes the bytes the procedure
   // sends. It comes first, so that a wrong file is seen before the printer
   // is touched; one that cannot be loaded has no summary (the procedure says
@@ -141,6 +127,12 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   std::optional<ImageFacts> facts;
   if (image.ok()) facts = FactsOf(options.image, image.image);
   reporter.BeginUpgrade(options.link, used.kind == PortKind::kUsbPrinter ? used.node : used.name, facts);
+  // A port that cannot be chosen (no USB printer, say) is told after the
+  // summary too.
+  if (refusal) {
+    reporter.ReportError(refusal->message);
+    return Fail(reporter, refusal->status);
+  }
   if (const std::optional<Message> problem = CheckPort(used)) {
     reporter.ReportError(*problem);
     return Fail(reporter, kExitFailed);
@@ -151,7 +143,7 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   if (used.kind == PortKind::kSerial) {
     claim.emplace(used.node);
     if (!claim->held()) {
-      reporter.ReportError(ExplainPort(used.name, Diagnose(used), used.kind));
+      reporter.ReportError(ClaimRefused(used));
       return Fail(reporter, kExitFailed);
     }
   }

@@ -13,15 +13,17 @@
 
 namespace velloran::cli {
 
-// The port the upgrade uses: how the user knows it, its node, and how it is
-// opened now.
+// The port the upgrade uses: how the user knows it, its node, and what it
+// must be.
 struct UsedPort {
   std::string id;    // as `ports` shows it and the events carry it ("target")
   std::string name;
   std::string node;
   std::string serialNumber;  // USB: as the printer reports it, else empty
-  PortState state = PortState::kAbsent;
   PortKind kind = PortKind::kSerial;
+  platform::NodeUse use() const {
+    return kind == PortKind::kSerial ? platform::NodeUse::kSerial : platform::NodeUse::kPrinter;
+  }
 };
 
 // Why no port could be chosen, and the exit status.
@@ -34,8 +36,8 @@ struct PortRefusal {
 // process-wide values the link's procedure reads.
 std::optional<PortRefusal> ChooseTarget(const CliOptions &options, UsedPort &used);
 
-// Opens the port the way the procedure will; when that fails, the node's
-// diagnosis says why.
+// Why the port cannot be used now (nullopt: it can), by the probe that
+// `ports` uses too.
 std::optional<Message> CheckPort(const UsedPort &used);
 
 }  // namespace velloran::cli

@@ -39,15 +39,16 @@ void GiveIds(std::vector<ListedUsbPrinter> &printers) {
 
 bool UpgradableUsbPrinter(const ListedUsbPrinter &printer) { return printer.active && printer.accepted; }
 
-std::vector<ListedUsbPrinter> ListUsbPrinters() {
-  std::vector<ListedUsbPrinter> printers;
-  std::optional<std::wstring> chosen;
-  {
-    transport::SystemUsbInterfaceList interfaces;
-    if (!interfaces.valid()) return printers;
-    chosen = transport::ChooseUsbPrinter(interfaces);
-  }
+UsbPrinterListing ListUsbPrinters() {
+  UsbPrinterListing listing;
+  std::vector<ListedUsbPrinter> &printers = listing.printers;
+  // Fetch reads the list by index: the choice and the listing share it.
   transport::SystemUsbInterfaceList interfaces;
+  if (!interfaces.valid()) {
+    listing.error = CliMessage("usb_list_failed", {{"error", std::to_string(GetLastError())}});
+    return listing;
+  }
+  const std::optional<std::wstring> chosen = transport::ChooseUsbPrinter(interfaces);
   for (DWORD index = 0;; ++index) {
     DWORD flags = 0;
     if (!interfaces.Fetch(index, &flags)) break;
@@ -63,11 +64,11 @@ std::vector<ListedUsbPrinter> ListUsbPrinters() {
     printer.active = flags == SPINT_ACTIVE;
     printer.accepted = transport::VendorFieldAccepted(path);
     printer.chosen = chosen && *chosen == path;
-    printer.state = printer.active ? ProbeDevice(printer.devicePath) : PortState::kAbsent;
+    printer.state = printer.active ? ProbeDevice(printer.devicePath, platform::NodeUse::kPrinter) : PortState::kAbsent;
     printers.push_back(std::move(printer));
   }
   GiveIds(printers);
-  return printers;
+  return listing;
 }
 
 const ListedUsbPrinter *ChosenUsbPrinter(const std::vector<ListedUsbPrinter> &printers) {

@@ -3,9 +3,11 @@
 // one that the upgrade's search (the transport's own) would open.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "messages.h"
 #include "port_probe.h"
 #include "usb_device_strings.h"
 
@@ -26,7 +28,12 @@ struct ListedUsbPrinter {
   PortState state = PortState::kAbsent;  // free or busy, for active ones
 };
 
-std::vector<ListedUsbPrinter> ListUsbPrinters();
+struct UsbPrinterListing {
+  std::vector<ListedUsbPrinter> printers;
+  std::optional<Message> error;  // the system's list could not be read, and why
+};
+
+UsbPrinterListing ListUsbPrinters();
 
 // Active and of a supported maker: a printer the USB upgrade can reach.
 bool UpgradableUsbPrinter(const ListedUsbPrinter &printer);

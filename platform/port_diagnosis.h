@@ -22,6 +22,12 @@ enum class NodeVerdict {
   kFailed,          // the system refused it otherwise: see error and systemText
 };
 
+// A port is there (usable or not) unless its node is missing or a plain
+// file or folder.
+inline bool NodePresent(NodeVerdict verdict) {
+  return verdict != NodeVerdict::kMissing && verdict != NodeVerdict::kNotDevice;
+}
+
 // What the node must be for its link.
 enum class NodeUse {
   kSerial,   // a terminal device

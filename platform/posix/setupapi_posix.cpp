@@ -2,6 +2,7 @@
 // usblp class devices in sysfs.
 #include "win32_setupapi.h"
 
+#include "file_object.h"
 #include "kernel_object.h"
 #include "small_text_file.h"
 #include "usb_print_paths.h"
@@ -59,12 +60,18 @@ std::optional<unsigned> UsblpIndex(const std::string &name) {
 
 std::wstring Widen(const std::string &ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-void ScanUsbPrinters(bool present_only, std::vector<InterfaceEntry> &out) {
+// False, with errno's value in *error, when the class folder exists but
+// cannot be read; without the folder (no usblp driver) there is no printer.
+bool ScanUsbPrinters(bool present_only, std::vector<InterfaceEntry> &out, int *error) {
   std::error_code ec;
   fs::path class_dir = fs::path(SysfsRoot()) / "class" / "usbmisc";
   std::vector<std::pair<unsigned, fs::path>> found;
   for (fs::directory_iterator it(class_dir, ec), end; !ec && it != end; it.increment(ec)) {
     if (auto index = UsblpIndex(it->path().filename().string())) found.emplace_back(*index, it->path());
+  }
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    *error = ec.value();
+    return false;
   }
   std::sort(found.begin(), found.end());
 
@@ -88,6 +95,7 @@ void ScanUsbPrinters(bool present_only, std::vector<InterfaceEntry> &out) {
     entry.path = Widen(UsbPrintDevicePath(*vendor, product.value_or("0000"), index));
     out.push_back(std::move(entry));
   }
+  return true;
 }
 
 // The set and the entry that an interface record refers to.
@@ -113,8 +121,13 @@ HDEVINFO SetupDiGetClassDevsW(const GUID *ClassGuid, LPCWSTR Enumerator, void *,
   }
   auto *set = new DeviceInfoSet;
   set->interface_class = *ClassGuid;
-  if (SameGuid(*ClassGuid, GUID_DEVINTERFACE_USBPRINT))
-    ScanUsbPrinters((Flags & DIGCF_PRESENT) != 0, set->entries);
+  int error = 0;
+  if (SameGuid(*ClassGuid, GUID_DEVINTERFACE_USBPRINT) &&
+      !ScanUsbPrinters((Flags & DIGCF_PRESENT) != 0, set->entries, &error)) {
+    delete set;
+    SetLastError(Win32ErrorFromErrno(error));
+    return INVALID_HANDLE_VALUE;
+  }
   return RegisterHandle(set);
 }
 

@@ -60,7 +60,7 @@ TEST_F(CliPortsListing, TextNamesEveryPortAndThePrinterTheUpgradeUses) {
 }
 
 TEST_F(CliPortsListing, JsonCarriesTheSameWithBusyPorts) {
-  // Held by this process: busy to the listing's exclusive open.
+  // Held by this process: held to the listing of another.
   HANDLE held = CreateFileA("LPT2", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   const CliRun run = RunArgs({"ports", "--json"});
@@ -103,7 +103,7 @@ TEST_F(CliPortsListing, JsonCarriesTheSameWithBusyPorts) {
   ASSERT_EQ(parallel.size(), 1u) << run.out;
   EXPECT_EQ(parallel[0].at("name"), "LPT2");
   EXPECT_EQ(parallel[0].at("id"), "LPT2");
-  EXPECT_EQ(parallel[0].at("state"), "busy");
+  EXPECT_EQ(parallel[0].at("state"), "held");
 }
 
 // The USB upgrade names the printer it picks, and says why it cannot use it.

@@ -56,6 +56,7 @@ class CliProcess {
   CliProcess &operator=(const CliProcess &) = delete;
 
   bool Started() const { return pid_ > 0; }
+  int Pid() const { return pid_; }
 
   // Reads standard output until a line contains text; false at its end or
   // after the timeout. Every line read is kept in OutLines().

@@ -185,7 +185,7 @@ TEST(CliUpgrade, PortThatCannotBeOpenedIsExplained) {
   EXPECT_NE(run.out.find("packets:  2 of 512 bytes"), std::string::npos) << run.out;
 }
 
-// A simulated serial printer named COM200: listed as free, then as busy while
+// A simulated serial printer named COM200: listed as free, then as held while
 // held; its node names it for --port.
 TEST(CliPorts, ListsFreeAndBusyPortsWithTheirNodes) {
   sim::SerialPrinter printer;
@@ -203,7 +203,7 @@ TEST(CliPorts, ListsFreeAndBusyPortsWithTheirNodes) {
   HANDLE held = CreateFileA("COM200", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   run = RunArgs({"ports"});
-  EXPECT_NE(run.out.find(" busy", run.out.find(free)), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" held by ", run.out.find(free)), std::string::npos) << run.out;
   const e2e::ImageFile image(700);
   run = RunArgs({"upgrade", "--lang", "en", "--link", "serial", "--port", "COM200", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
