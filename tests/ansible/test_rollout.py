@@ -1,6 +1,7 @@
 """The rollout playbook of velloran.printer run by ansible-core over several
-local machines, each with its own simulated printer: one run upgrades them
-all, where one machine's printer fails."""
+local machines, each with its own simulated printers: a check run that
+sends no frame, then one run that upgrades them all, where one machine's
+printer fails."""
 
 import hashlib
 import json
@@ -22,7 +23,8 @@ MACHINES = [
     ("till-1", "usb", None, [["usb"]]),
     # Its printer stops answering at the third packet, after the erase.
     ("till-2", "usb", None, [["usb", "--fail", "packet=3:no-reply"]]),
-    ("packer-1", "serial", ["COM5"], [["serial", "--baud", "4800", "--com-name", "COM5"]]),
+    ("packer-1", "serial", ["COM5", "COM6"],
+     [["serial", "--baud", "4800", "--com-name", "COM5"], ["serial", "--baud", "4800", "--com-name", "COM6"]]),
 ]
 
 
@@ -41,7 +43,9 @@ def start_simulator(arguments, log_path):
             break
         time.sleep(0.1)
     process.kill()
-    raise AssertionError("velloran-sim %s did not start: %s" % (arguments, open(log_path).read()))
+    process.wait()
+    with open(log_path) as log:
+        raise AssertionError("velloran-sim %s did not start: %s" % (arguments, log.read()))
 
 
 def merged_environment(environments):
@@ -69,7 +73,8 @@ class RolloutTest(unittest.TestCase):
                 environments.append(environment)
             host = {"ansible_connection": "local", "ansible_python_interpreter": "{{ ansible_playbook_python }}",
                     "firmware_link": link, "velloran_environment": merged_environment(environments),
-                    "velloran_cli": os.path.join(BIN, "velloran-cli")}
+                    "velloran_cli": os.path.join(BIN, "velloran-cli"),
+                    "firmware_record": os.path.join(self.folder, machine + "-service.jsonl")}
             if ports:
                 host["firmware_ports"] = ports
             hosts[machine] = host
@@ -105,8 +110,28 @@ class RolloutTest(unittest.TestCase):
                 outcomes[machine] = json.load(outcome)
         return run, recap, outcomes
 
-    def test_upgrade(self):
-        run, recap, outcomes = self.run_playbook("-e", "firmware_check=false")
+    def frames(self, machine):
+        counts = []
+        for log in self.logs[machine]:
+            with open(log) as lines:
+                counts.append(sum(1 for line in lines if line.startswith("frame ")))
+        return counts
+
+    def records(self, machine):
+        with open(os.path.join(self.folder, machine + "-service.jsonl")) as lines:
+            return [(record["target"], record["result"]) for record in map(json.loads, lines)]
+
+    def test_check_then_upgrade(self):
+        run, recap, outcomes = self.run_playbook("--check")
+        self.assertEqual(run.returncode, 0, run.stdout)
+        for machine, _, _, printers in MACHINES:
+            self.assertEqual(self.frames(machine), [0] * len(printers), machine)
+            self.assertEqual((recap[machine]["failed"], recap[machine]["changed"]), (0, 1), run.stdout)
+            self.assertEqual([p["result"] for p in outcomes[machine]["printers"]], ["ready"] * len(printers))
+            self.assertFalse(os.path.exists(os.path.join(self.folder, machine + "-service.jsonl")))
+        self.assertEqual([p["id"] for p in outcomes["packer-1"]["printers"]], ["COM5", "COM6"])
+
+        run, recap, outcomes = self.run_playbook()
         self.assertEqual(run.returncode, 2, run.stdout)
         self.assertEqual({machine: (counts["failed"], counts["changed"]) for machine, counts in recap.items()
                           if machine != "localhost"},
@@ -116,13 +141,17 @@ class RolloutTest(unittest.TestCase):
         self.assertEqual([(p["result"], p["reason"], p["printer"], p["bytes"]) for p in failed["printers"]],
                          [("failed", "packet_no_reply", "flash_written", 1024)])
         self.assertIn("failed", failed["msg"])
+        with open(IMAGE, "rb") as image:
+            sha256 = hashlib.sha256(image.read()).hexdigest()
         for machine in ("till-1", "packer-1"):
             outcome = outcomes[machine]
             self.assertEqual((outcome.get("failed", False), outcome["changed"]), (False, True), outcome)
             self.assertEqual(outcome["image"]["version"], "04 00")
-            self.assertEqual(outcome["image"]["sha256"], hashlib.sha256(open(IMAGE, "rb").read()).hexdigest())
+            self.assertEqual(outcome["image"]["sha256"], sha256)
         self.assertEqual([(p["id"], p["result"], p["bytes"]) for p in outcomes["packer-1"]["printers"]],
-                         [("COM5", "completed", 5120)])
+                         [("COM5", "completed", 5120), ("COM6", "completed", 5120)])
+        self.assertEqual(sorted(self.records("packer-1")), [("COM5", "completed"), ("COM6", "completed")])
+        self.assertEqual([result for _, result in self.records("till-2")], ["failed"])
 
 
 if __name__ == "__main__":
