@@ -260,15 +260,16 @@ def find_cli(module, cli):
 
 
 def command_line(cli, params, check):
+    # Values joined to their options, so that none can read as an option.
     argv = [cli, "upgrade", "--link", params["link"]]
     for port in params["ports"] or []:
-        argv += ["--port", port]
+        argv.append("--port=" + port)
     if params["all"]:
         argv.append("--all")
     if params["jobs"] is not None:
         argv += ["--jobs", str(params["jobs"])]
     if params["record"] and not check:
-        argv += ["--record", params["record"]]
+        argv.append("--record=" + os.path.abspath(params["record"]))
     if check:
         argv.append("--check")
     argv += ["--json", params["image"]]
