@@ -39,43 +39,48 @@ FLEET = event("fleet_result", "finish", id="fleet_failed", ok=False, printers=[
     {"target": "B", "result": "failed", "reason": "version_mismatch", "printer": "boot_mode", "packet": 0,
      "bytes_sent": 0, "bytes_total": 5120, "duration_ms": 4000, "en": "Upgrade failed: version"}])
 
-# name, several, lines, exit status, (ok, changed), [(id, result, reason, printer)], problem or None
+FLEET_OF_A = event("fleet_result", "finish", id="fleet_completed", ok=True, printers=json.loads(FLEET)["printers"][:1])
+
+# name, printers named (1: a single-printer run), lines, exit status, (ok, changed),
+# [(id, result, reason, printer)], problem or None
 CASES = [
-    ("completed", False, [SUMMARY, ERASED, PACKET, COMPLETED], 0,
+    ("completed", 1, [SUMMARY, ERASED, PACKET, COMPLETED], 0,
      (True, True), [(None, "completed", None, None)], None),
-    ("a line that is not JSON amid a completed run", False, [SUMMARY, ERASED, "Segmentation fault", COMPLETED], 0,
+    ("a line that is not JSON amid a completed run", 1, [SUMMARY, ERASED, "Segmentation fault", COMPLETED], 0,
      (False, True), [(None, "completed", None, None)], 'line 3 is not JSON: "Segmentation fault"'),
-    ("a JSON line that is no event", False, [SUMMARY, "[1, 2]", COMPLETED], 0,
+    ("a JSON line that is no event", 1, [SUMMARY, "[1, 2]", COMPLETED], 0,
      (False, True), [(None, "completed", None, None)], "line 2 is not an event"),
-    ("cut off after the erase", False, [SUMMARY, ERASED], 1,
+    ("cut off after the erase", 1, [SUMMARY, ERASED], 1,
      (False, True), [(None, "failed", "no_result", "flash_written")],
      "ended without its final result after 2 event(s), the last status \"The flash is erased\"; "
      "velloran-cli exited with status 1"),
-    ("cut off in the middle of a line", False, [SUMMARY, ERASED, PACKET[:40]], 1,
+    ("cut off in the middle of a line", 1, [SUMMARY, ERASED, PACKET[:40]], 1,
      (False, True), [(None, "failed", "no_result", "flash_written")], "line 3 is not JSON"),
-    ("no event at all", False, [], 127,
+    ("no event at all", 1, [], 127,
      (False, False), [], "ended without its final result after no event; velloran-cli exited with status 127"),
-    ("a result that says ok from a tool that failed", False, [SUMMARY, COMPLETED], 1,
+    ("a result that says ok from a tool that failed", 1, [SUMMARY, COMPLETED], 1,
      (False, True), [(None, "completed", None, None)], "exited with status 1 although its final event says ok"),
-    ("several printers, each its result, then the fleet_result", True,
+    ("several printers, each its result, then the fleet_result", 2,
      [SUMMARY, target(ERASED, "A"), target(COMPLETED, "A"), FLEET], 1,
      (False, True), [("A", "completed", None, None), ("B", "failed", "version_mismatch", "boot_mode")], None),
-    ("several printers cut off before the fleet_result", True,
+    ("several printers cut off before the fleet_result", 2,
      [SUMMARY, target(COMPLETED, "A"), target(ERASED, "B"), target(PACKET, "B")], -9,
      (False, True), [("A", "completed", None, None), ("B", "failed", "no_result", "flash_written")],
      "ended without its final fleet_result after 4 event(s), the last status \"Packet 1 sent\"; "
      "velloran-cli was killed by SIGKILL"),
-    ("an event after the fleet_result", True, [SUMMARY, FLEET, target(PACKET, "B")], 1,
+    ("an event after the fleet_result", 2, [SUMMARY, FLEET, target(PACKET, "B")], 1,
      (False, True), [("A", "completed", None, None), ("B", "failed", "version_mismatch", "boot_mode")],
      "line 3 follows the final fleet_result"),
+    ("a fleet_result that says ok and leaves out a printer named", 2, [SUMMARY, FLEET_OF_A], 0,
+     (False, True), [("A", "completed", None, None)], "velloran-cli reported on 1 printer(s) of the 2 named"),
 ]
 
 
 class EventReadingTest(unittest.TestCase):
     def test_streams(self):
-        for name, several, lines, status, (ok, changed), printers, problem in CASES:
+        for name, named, lines, status, (ok, changed), printers, problem in CASES:
             with self.subTest(name):
-                reader = cli_events.EventReader(several=several)
+                reader = cli_events.EventReader(several=named > 1, named=named)
                 for line in lines:
                     reader.feed((line + "\n").encode())
                 outcome = reader.finish(status)

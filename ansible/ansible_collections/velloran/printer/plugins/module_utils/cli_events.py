@@ -75,10 +75,13 @@ class EventReader:
     several: the run names several printers (--port twice or more, or --all),
     so the final event is `fleet_result`; otherwise it is `result`.
     check: the run is a pre-flight (--check), whose final event is `result`.
+    named: how many printers the command line names (None for --all), each
+    of which the tool must report on.
     """
 
-    def __init__(self, several=False, check=False, requested_port=None, link=None):
+    def __init__(self, several=False, check=False, requested_port=None, link=None, named=None):
         self.several = several
+        self.named = named
         self.link = link
         self.check = check
         self.requested_port = requested_port
@@ -238,6 +241,8 @@ class EventReader:
         stderr = (stderr or "").strip()
         if final is None:
             problems.append(self._truncation(exit_status, stderr))
+        elif self.named is not None and len(printers) != self.named and (printers or final.get("ok")):
+            problems.append("velloran-cli reported on %d printer(s) of the %d named" % (len(printers), self.named))
         elif exit_status is not None and exit_status != 0 and final.get("ok") is True:
             problems.append("velloran-cli %s although its final event says ok" % describe_exit(exit_status))
         elif exit_status == 0 and final.get("ok") is not True:

@@ -337,7 +337,8 @@ def main():
     ports = params["ports"] or []
     argv = command_line(cli, params, check)
     reader = cli_events.EventReader(several=len(ports) > 1 or params["all"], check=check,
-                                    requested_port=ports[0] if ports else None, link=params["link"])
+                                    requested_port=ports[0] if ports else None, link=params["link"],
+                                    named=None if params["all"] else max(len(ports), 1))
     try:
         outcome = cli_events.run(argv, reader)
     except OSError as error:
