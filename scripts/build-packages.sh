@@ -25,6 +25,8 @@ version=$(dpkg-parsechangelog -l "$changelog" -S Version)
 project_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 [ "$version" = "$project_version" ] ||
   fail "$changelog is at $version, the project at $project_version: add a changelog entry"
+galaxy=ansible/ansible_collections/velloran/printer/galaxy.yml
+[ "$(sed -n 's/^version: //p' "$galaxy")" = "$version" ] || fail "$galaxy is not at the project's version $version"
 arch=$(dpkg --print-architecture)
 maintainer=$(sed -n 's/^ -- \(.*>\)  .*/\1/p' "$changelog" | head -n 1)
 
