@@ -14,7 +14,7 @@ python=$(sed -n '1s/^#! *//p' "$(command -v ansible-playbook)")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-ansible-galaxy collection build --output-path "$work" ansible/ansible_collections/velloran/printer >/dev/null
+LC_ALL=C.UTF-8 ansible-galaxy collection build --output-path "$work" ansible/ansible_collections/velloran/printer >/dev/null
 version=$(sed -n 's/^version: //p' ansible/ansible_collections/velloran/printer/galaxy.yml)
 tar -tzf "$work/velloran-printer-$version.tar.gz" plugins/modules/firmware.py >/dev/null
 echo "ansible-galaxy collection build: velloran-printer-$version.tar.gz"

@@ -111,8 +111,9 @@ wait "$sim_pid" 2>/dev/null || true
 sim_pid=""
 
 step "ansible-doc renders the module of the installed collection"
-# From a folder without an ansible.cfg, with Ansible's default collection paths.
-doc=$(cd "$work" && env -u ANSIBLE_COLLECTIONS_PATH -u ANSIBLE_CONFIG ansible-doc velloran.printer.firmware) ||
+# From a folder without an ansible.cfg, with Ansible's default collection
+# paths, under the UTF-8 locale that ansible-core requires.
+doc=$(cd "$work" && env -u ANSIBLE_COLLECTIONS_PATH -u ANSIBLE_CONFIG LC_ALL=C.UTF-8 ansible-doc velloran.printer.firmware) ||
   fail "ansible-doc does not find velloran.printer.firmware"
 grep -q '^> VELLORAN.PRINTER.FIRMWARE *(/usr/share/ansible/collections/ansible_collections/velloran/printer/' \
   <<<"$doc" || fail "ansible-doc shows another velloran.printer.firmware: $(head -n 1 <<<"$doc")"
