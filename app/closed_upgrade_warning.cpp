@@ -1,22 +1,12 @@
 #include "closed_upgrade_warning.h"
 
+#include "printer_state.h"
+
 namespace velloran {
 
 std::string ClosedDuringUpgradeWarning(UpgradeReach reach) {
-  const std::string closed = "velloran: the dialog was closed while the upgrade ran, ";
-  switch (reach) {
-    case UpgradeReach::kNothingSent:
-      return closed + "before anything was sent to the printer: nothing changed.";
-    case UpgradeReach::kBootMode:
-      return closed +
-             "before the erase: the printer's firmware is unchanged; it may stay in boot mode until it is "
-             "switched off and on.";
-    case UpgradeReach::kFlash:
-      break;
-  }
-  return closed +
-         "after the erase began: the printer's flash is erased or partly written. Keep the printer powered "
-         "and run the upgrade again.";
+  const MessageRow closed = {"stopped_by_closed_dialog", "because the dialog was closed", "因对话框被关闭"};
+  return "velloran: " + PrinterStateMessage(reach, FillMessage(closed)).en;
 }
 
 }  // namespace velloran

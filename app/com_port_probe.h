@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "device_name_syntax.h"
+
 namespace velloran {
 
 enum class ComPortState {
@@ -21,7 +23,7 @@ using ComPortProber = std::function<ComPortState(unsigned port)>;
 // other error means no such port.
 ComPortState ProbeComPort(unsigned port);
 
-inline constexpr unsigned kHighestComPort = 255;
+inline constexpr unsigned kHighestComPort = platform::device_syntax::kHighestListedComPort;
 
 // Probes COM1 to COM255 in ascending order and fills the lists (emptied
 // first): present holds the free and the held ports.

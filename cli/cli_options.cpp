@@ -3,9 +3,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <map>
 #include <sstream>
 
+#include "device_name_syntax.h"
 #include "velloran_version.h"
 
 namespace velloran::cli {
@@ -17,7 +17,12 @@ constexpr char kExitStatusHelp[] =
     "it at the next frame boundary, close the port and say what state the printer is in; the status is then "
     "130, 143 or 129 (141 for a closed output). A second Ctrl-C ends the tool at once.";
 
-const std::map<std::string, Link> kLinks = {{"usb", Link::kUsb}, {"serial", Link::kSerial}, {"lpt", Link::kLpt}};
+// The links as --link names them.
+struct LinkNaming {
+  const char *name;
+  Link link;
+};
+constexpr LinkNaming kLinks[] = {{"usb", Link::kUsb}, {"serial", Link::kSerial}, {"lpt", Link::kLpt}};
 
 ParsedCommandLine UsageError(std::string why, bool json) {
   ParsedCommandLine parsed;
@@ -32,10 +37,8 @@ ParsedCommandLine UsageError(std::string why, bool json) {
 bool SeveralTargets(const CliOptions &options) { return options.all || options.ports.size() > 1; }
 
 const char *LinkName(Link link) {
-  switch (link) {
-    case Link::kUsb: return "usb";
-    case Link::kSerial: return "serial";
-    case Link::kLpt: return "lpt";
+  for (const LinkNaming &naming : kLinks) {
+    if (naming.link == link) return naming.name;
   }
   return "?";
 }
@@ -67,13 +70,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
   CliOptions options;
   std::string link;
   std::vector<std::string> portArgs;
+  std::vector<std::string> linkNames;
+  for (const LinkNaming &naming : kLinks) linkNames.emplace_back(naming.name);
   CLI::App *upgrade = app.add_subcommand("upgrade", "Upgrade the printer's firmware with IMAGE (a .upd file)");
   upgrade->add_option("--link", link, "The link to the printer")
       ->required()
-      ->check(CLI::IsMember({"usb", "serial", "lpt"}));
+      ->check(CLI::IsMember(linkNames));
   CLI::Option *portOption = upgrade->add_option(
       "--port", portArgs,
-      "The printer. Serial: COMn or n (1 to 1024, no leading zeros), or any serial device node such as "
+      "The printer. Serial: COMn or n (1 to " + std::to_string(platform::device_syntax::kLargestPortNumber) +
+          ", no leading zeros), or any serial device node such as "
       "/dev/ttyAMA0 or /dev/serial/by-id/... (default: the first free COM port). USB: the id, serial number "
       "or port path (1-2.3) that `ports` shows, or the node /dev/usb/lpN (default: the first printer of a "
       "supported maker). Parallel: LPT1 to LPT3 or the node /dev/lpN (default: LPT1). Given several times: "
@@ -125,7 +131,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
 
   if (upgrade->parsed()) {
     options.command = Command::kUpgrade;
-    options.link = kLinks.at(link);
+    for (const LinkNaming &naming : kLinks) {
+      if (link == naming.name) options.link = naming.link;
+    }
     if (portOption->count() > 0) {
       for (const std::string &port : portArgs) {
         if (port.empty()) return UsageError("--port needs a value: a port name, an id or a device node", jsonWanted);

@@ -6,6 +6,7 @@
 
 #include "exchange.h"
 #include "printable_text.h"
+#include "progress_band.h"
 #include "upgrade_interruption.h"
 #include "narrow_text.h"
 
@@ -13,12 +14,6 @@ namespace velloran::cli {
 namespace {
 
 constexpr auto kTickerPeriod = std::chrono::milliseconds(250);
-
-// The dialog's colour band of a progress code, or -1 for a code outside them.
-int BandOf(int code) {
-  if (code < 0 || code > 300) return -1;
-  return code <= 100 ? 0 : code <= 200 ? 1 : 2;
-}
 
 Message PhaseMessage(UpgradePhase phase) { return CliMessage(std::string("phase_") + PhaseName(phase)); }
 
@@ -202,8 +197,7 @@ void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
   phase_ = progress_->Phase();
   const Message message{meaning.id, *line, meaning.english};
   if (meaning.kind == StatusKind::kFailure && !firstFailure_) firstFailure_ = message;
-  const int band = BandOf(code);
-  if (band >= 0) band_ = band;
+  if (const std::optional<BarState> bar = BarStateForCode(code)) band_ = bar->band;
 
   if (settings_.json) {
     Json event = Event("status", phase, message);

@@ -8,18 +8,19 @@
 //     {"port_missing", "{port} does not exist", "{port}不存在"},
 // id, English, Chinese; "{name}" marks a value filled in by CliMessage.
 // To add a message, add its row there; message_catalog tests check that ids
-// are unique and that both languages name the same values.
+// are unique and that both languages name the same values. The sentences on
+// the printer's state after a stop come from printer_state.h, which the
+// dialog shares.
 #pragma once
 
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "bilingual_message.h"
 
 namespace velloran::cli {
-
-enum class Language { kChinese, kEnglish };
 
 // The language of a locale: the first of LC_ALL, LC_MESSAGES and LANG that
 // is set and not empty decides; Chinese when it starts with "zh", English
@@ -30,40 +31,15 @@ Language LanguageFromEnvironment();
 // "zh" or "en" (as --lang takes them).
 std::optional<Language> LanguageNamed(std::string_view name);
 
-struct Message {
-  std::string id;
-  std::string zh;  // for a procedure's line: exactly the text it sent
-  std::string en;
-  const std::string &In(Language language) const { return language == Language::kChinese ? zh : en; }
-};
-
-// A value for a "{name}" mark: the same text in both languages (a number, a
-// path), or a message, whose Chinese goes into the Chinese sentence and whose
-// English into the English one.
-struct MessageArg {
-  MessageArg(std::string_view name, std::string value) : name(name), zh(value), en(std::move(value)) {}
-  MessageArg(std::string_view name, const Message &value) : name(name), zh(value.zh), en(value.en) {}
-  std::string_view name;
-  std::string zh;
-  std::string en;
-};
-
 // A message of the catalog with its "{name}" marks filled in. An id that is
 // not in the catalog gives a message whose texts name the id.
 Message CliMessage(std::string_view id, std::initializer_list<MessageArg> args = {});
-
-// Messages listed one after another: "a、b" in Chinese, "a, b" in English.
-Message MessageList(const std::vector<Message> &items);
 
 // A status line or message-box text of a procedure.
 Message ProcedureMessage(std::string_view text);
 
 // The catalog's rows, for checks over all of them.
-struct CatalogRow {
-  const char *id;
-  const char *en;
-  const char *zh;
-};
+using CatalogRow = MessageRow;
 const CatalogRow *CatalogRows(size_t *count);
 
 }  // namespace velloran::cli

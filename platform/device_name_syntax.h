@@ -11,6 +11,9 @@ namespace velloran::platform::device_syntax {
 
 // CComPort accepts COM1…COM1024; nothing larger is a port number.
 inline constexpr unsigned kLargestPortNumber = 1024;
+// The port lists (the dialog's, `ports`, the first free port) look at COM1 to
+// COM255 only; a larger port is used when named.
+inline constexpr unsigned kHighestListedComPort = 255;
 inline constexpr std::string_view kDevicePrefix = "\\\\.\\";
 
 enum class DeviceKind { kCom, kLpt };

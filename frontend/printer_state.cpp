@@ -1,0 +1,43 @@
+// The printer's state after a stop, in both languages.
+#include "printer_state.h"
+
+namespace velloran {
+namespace {
+
+// In the order of UpgradeReach.
+const MessageRow kRows[] = {
+    {"stopped_nothing_sent", "Upgrade stopped {cause} before anything was sent to the printer: nothing changed.",
+     "升级{cause}停止，尚未向打印机发送任何数据：打印机没有任何改变。"},
+    {"stopped_before_erase",
+     "Upgrade stopped {cause} before the erase: the printer's firmware is unchanged; it may stay in boot mode "
+     "until it is switched off and on.",
+     "升级{cause}停止，尚未擦除：打印机的固件没有改变；它可能停留在Boot模式，直到断电重启。"},
+    {"stopped_after_erase",
+     "Upgrade stopped {cause} after the erase began: the printer's flash is erased or partly written. Keep the "
+     "printer powered and run the upgrade again.",
+     "升级{cause}停止，擦除已经开始：打印机的闪存已被擦除或只写入了一部分。请保持打印机通电，并重新运行升级。"},
+};
+
+const MessageRow &RowOf(UpgradeReach reach) {
+  switch (reach) {
+    case UpgradeReach::kNothingSent: return kRows[0];
+    case UpgradeReach::kBootMode: return kRows[1];
+    case UpgradeReach::kFlash: break;
+  }
+  return kRows[2];
+}
+
+}  // namespace
+
+Message PrinterStateMessage(UpgradeReach reach, const Message &cause) {
+  return FillMessage(RowOf(reach), {{"cause", cause}});
+}
+
+const MessageRow *PrinterStateRow(std::string_view id) {
+  for (const MessageRow &row : kRows) {
+    if (id == row.id) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace velloran
