@@ -24,7 +24,7 @@
 #include "status_meaning.h"
 #include "status_report.h"
 #include "upgrade_progress.h"
-#include "upgrade_timing.h"
+#include "upgrade_schedule.h"
 #include "usb_printer.h"
 
 namespace {

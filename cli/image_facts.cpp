@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "sha256.h"
-#include "upgrade_timing.h"
+#include "upgrade_schedule.h"
 
 namespace velloran::cli {
 
@@ -40,11 +40,14 @@ ExpectedDuration ExpectedUpgradeDuration(Link link, uint32_t fileSize) {
       return {ms, ms};
     }
     case Link::kSerial: {
+      // The quickest rate with its silent rates at their shortest, the
+      // slowest with theirs at their longest.
       ExpectedDuration duration{1e300, 0};
       for (int position = 1; position <= 6; ++position) {
-        const double ms = SerialUpgradeTime(fileSize, kAssumedPacketSize, position).TotalMs();
-        duration.lowMs = std::min(duration.lowMs, ms);
-        duration.highMs = std::max(duration.highMs, ms);
+        duration.lowMs = std::min(duration.lowMs, SerialUpgradeTime(fileSize, kAssumedPacketSize, position).TotalMs());
+        duration.highMs = std::max(
+            duration.highMs,
+            SerialUpgradeTime(fileSize, kAssumedPacketSize, position, kLongestSilentRateMs).TotalMs());
       }
       return duration;
     }

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "cli_options.h"
+#include "frame.h"
 #include "image.h"
 
 namespace velloran::cli {
 
-inline constexpr uint32_t kAssumedPacketSize = 512;  // until the printer announces its size
+inline constexpr uint32_t kAssumedPacketSize = kMaxPacketSize;  // until the printer announces its size
 
 struct ImageFacts {
   std::string path;

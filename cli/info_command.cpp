@@ -6,7 +6,7 @@
 #include "commands.h"
 #include "image_facts.h"
 #include "printable_text.h"
-#include "upgrade_timing.h"
+#include "upgrade_schedule.h"
 
 namespace velloran::cli {
 

@@ -5,7 +5,6 @@
 
 #include "baud_detection.h"
 #include "image.h"
-#include "upgrade_timing.h"
 
 namespace velloran::cli {
 namespace {
@@ -22,7 +21,7 @@ int RatePosition(uint32_t baud) {
 }  // namespace
 
 UpgradeProgress::UpgradeProgress(Link link, uint32_t fileSize, uint32_t packetSize)
-    : link_(link), fileSize_(fileSize), packetSize_(link == Link::kLpt ? 512 : packetSize) {
+    : link_(link), fileSize_(fileSize), packetSize_(link == Link::kLpt ? timing::kLptPacketSize : packetSize) {
   // Until the printer is found: the quickest run among the rates not yet
   // ruled out.
   if (link_ == Link::kSerial) ratePosition_ = QuickestRateFrom(1);
@@ -46,22 +45,38 @@ void UpgradeProgress::Rebuild() {
     case Link::kSerial: schedule_ = SerialSchedule(fileSize_, packetSize_, ratePosition_); break;
     case Link::kLpt: schedule_ = LptSchedule(fileSize_); break;
   }
-  // A silent rate ends where the next rate's line comes.
-  silentRatesUpTo_.assign(schedule_.size(), 0);
+  silentBefore_.assign(schedule_.size(), 0);
   for (size_t i = 1; i < schedule_.size(); ++i) {
-    const bool silent = std::string_view(schedule_[i].id) == "testing_baud" &&
-                        std::string_view(schedule_[i - 1].id) == "testing_baud";
-    silentRatesUpTo_[i] = silentRatesUpTo_[i - 1] + (silent ? 1 : 0);
+    silentBefore_[i] = SilentRatesAt({i - 1, schedule_[i - 1].lines - 1});
   }
-  cursor_ = -1;
+  cursor_.reset();
   reachedAtMs_ = 0;
-  for (const auto &[id, atMs] : history_) Match(id, atMs);
+  for (const Seen &seen : history_) Match(seen.id, seen.number, seen.atMs);
 }
 
-void UpgradeProgress::Match(const std::string &id, double elapsedMs) {
-  for (size_t i = static_cast<size_t>(cursor_ + 1); i < schedule_.size(); ++i) {
+int UpgradeProgress::SilentRatesAt(Place place) const {
+  // A silent rate ends where the next rate's line comes.
+  const auto testing = [this](size_t i) { return std::string_view(schedule_[i].id) == "testing_baud"; };
+  if (!testing(place.index)) return silentBefore_[place.index];
+  const bool afterTesting = place.index > 0 && testing(place.index - 1);
+  return silentBefore_[place.index] + static_cast<int>(place.line) + (afterTesting ? 1 : 0);
+}
+
+void UpgradeProgress::Match(const std::string &id, std::optional<uint32_t> number, double elapsedMs) {
+  // The line of a run that a numbered line names (a packet), or the next one.
+  const auto lineIn = [&](size_t index, uint32_t next) {
+    const uint32_t lines = schedule_[index].lines;
+    if (id == "packet_sent" && number && *number >= 1) return std::min(*number - 1, lines - 1);
+    return std::min(next, lines - 1);
+  };
+  if (cursor_ && id == schedule_[cursor_->index].id && cursor_->line + 1 < schedule_[cursor_->index].lines) {
+    cursor_->line = lineIn(cursor_->index, cursor_->line + 1);
+    reachedAtMs_ = elapsedMs;
+    return;
+  }
+  for (size_t i = cursor_ ? cursor_->index + 1 : 0; i < schedule_.size(); ++i) {
     if (id == schedule_[i].id) {
-      cursor_ = static_cast<int>(i);
+      cursor_ = Place{i, lineIn(i, 0)};
       reachedAtMs_ = elapsedMs;
       return;
     }
@@ -93,18 +108,18 @@ UpgradePhase UpgradeProgress::OnStatus(const StatusMeaning &meaning, double elap
     packet_ = *meaning.number;
     if (packet_ >= Packets()) phase_ = UpgradePhase::kFinish;  // the finish frame goes next
   }
-  if (meaning.id == "testing_baud") {
-    // A silent rate takes two reads of 500 ms, or three when the first
-    // ends right at the window's edge; the rates seen so far tell which
+  if (meaning.id == "testing_baud" && lastId_ == "testing_baud") {
+    // A silent rate takes two reads of 500 ms, or three when the second
+    // starts right at the window's edge; the rates seen so far tell which
     // the rest will take, on average.
-    if (!history_.empty() && history_.back().first == "testing_baud") {
-      silentMsSeen_ += elapsedMs - history_.back().second;
-      ++silentRatesSeen_;
-      silentExtraMs_ = std::max(0.0, silentMsSeen_ / silentRatesSeen_ - kSilentRateMs);
-    }
+    silentMsSeen_ += elapsedMs - lastAtMs_;
+    ++silentRatesSeen_;
+    silentExtraMs_ = std::max(0.0, silentMsSeen_ / silentRatesSeen_ - kSilentRateMs);
   }
-  history_.emplace_back(meaning.id, elapsedMs);
-  Match(meaning.id, elapsedMs);
+  lastId_ = meaning.id;
+  lastAtMs_ = elapsedMs;
+  if (phase_ < UpgradePhase::kData) history_.push_back({meaning.id, meaning.number, elapsedMs});
+  Match(meaning.id, meaning.number, elapsedMs);
   return phase;
 }
 
@@ -114,18 +129,25 @@ void UpgradeProgress::SetPacketSize(uint32_t packetSize) {
   Rebuild();
 }
 
-double UpgradeProgress::AtMs(size_t index) const {
-  return schedule_[index].AtMs() + silentExtraMs_ * static_cast<double>(silentRatesUpTo_[index]);
+double UpgradeProgress::AtMs(Place place) const {
+  return schedule_[place.index].AtMs(place.line) + silentExtraMs_ * SilentRatesAt(place);
 }
 
-double UpgradeProgress::ExpectedTotalMs() const { return schedule_.empty() ? 0 : AtMs(schedule_.size() - 1); }
+double UpgradeProgress::ExpectedTotalMs() const {
+  if (schedule_.empty()) return 0;
+  return AtMs({schedule_.size() - 1, schedule_.back().lines - 1});
+}
 
 double UpgradeProgress::RemainingMs(double elapsedMs) const {
   const double total = ExpectedTotalMs();
-  if (cursor_ < 0) return total;
-  const size_t next = static_cast<size_t>(cursor_) + 1;
-  const double reached = AtMs(static_cast<size_t>(cursor_));
-  const double nextAt = next < schedule_.size() ? AtMs(next) : total;
+  if (!cursor_) return total;
+  const double reached = AtMs(*cursor_);
+  double nextAt = total;
+  if (cursor_->line + 1 < schedule_[cursor_->index].lines) {
+    nextAt = AtMs({cursor_->index, cursor_->line + 1});
+  } else if (cursor_->index + 1 < schedule_.size()) {
+    nextAt = AtMs({cursor_->index + 1, 0});
+  }
   // Time goes by until the next line is due; a later line holds the
   // estimate at the time left from there.
   return std::max({0.0, total - nextAt, total - reached - (elapsedMs - reachedAtMs_)});

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "cli_options.h"
+#include "frame.h"
 #include "status_meaning.h"
 #include "upgrade_schedule.h"
 
@@ -20,10 +20,10 @@ class UpgradeProgress {
  public:
   // packetSize: what the data frames are assumed to carry until the printer
   // announces its size (the parallel port's is fixed).
-  UpgradeProgress(Link link, uint32_t fileSize, uint32_t packetSize = 512);
+  UpgradeProgress(Link link, uint32_t fileSize, uint32_t packetSize = kMaxPacketSize);
 
   // A status line came elapsedMs after the start. Returns the phase it
-  // belongs to.
+  // belongs to. Its work does not grow with the image's size.
   UpgradePhase OnStatus(const StatusMeaning &meaning, double elapsedMs);
   // The packet size the printer announced.
   void SetPacketSize(uint32_t packetSize);
@@ -45,26 +45,42 @@ class UpgradeProgress {
   bool InDataPhase() const { return phase_ >= UpgradePhase::kData; }
 
  private:
+  // A line of the schedule: milestone index, and the line within its run.
+  struct Place {
+    size_t index;
+    uint32_t line;
+  };
   void Rebuild();
   // Serial: the rate position from first on with the shortest run.
   int QuickestRateFrom(int first) const;
-  // Where milestone index comes, silent detection rates taken as long as
-  // those seen so far.
-  double AtMs(size_t index) const;
-  void Match(const std::string &id, double elapsedMs);
+  // Where a line of the schedule comes, silent detection rates taken as long
+  // as those seen so far.
+  double AtMs(Place place) const;
+  // The silent detection rates behind a line of the schedule.
+  int SilentRatesAt(Place place) const;
+  void Match(const std::string &id, std::optional<uint32_t> number, double elapsedMs);
 
   const Link link_;
   const uint32_t fileSize_;
   uint32_t packetSize_;
   int ratePosition_ = 1;  // serial: the detection list position assumed
   bool rateKnown_ = false;
-  std::vector<Milestone> schedule_;
-  std::vector<int> silentRatesUpTo_;  // silent detection rates up to each milestone
+  std::vector<Milestone> schedule_;  // a few dozen milestones, whatever the image's size
+  std::vector<int> silentBefore_;    // silent detection rates before each milestone
   double silentMsSeen_ = 0;
   int silentRatesSeen_ = 0;
   double silentExtraMs_ = 0;  // what a silent rate took beyond the schedule, on average
-  std::vector<std::pair<std::string, double>> history_;  // ids and times of the lines so far
-  int cursor_ = -1;                                      // the last milestone reached
+  // The lines before the data phase, replayed on a redrawn schedule (the
+  // schedule is only redrawn before it).
+  struct Seen {
+    std::string id;
+    std::optional<uint32_t> number;
+    double atMs;
+  };
+  std::vector<Seen> history_;
+  std::string lastId_;  // the line before
+  double lastAtMs_ = 0;
+  std::optional<Place> cursor_;  // the last line of the schedule reached
   double reachedAtMs_ = 0;
   UpgradePhase phase_ = UpgradePhase::kPrepare;
   uint32_t packet_ = 0;

@@ -7,6 +7,7 @@
 #include "crc16.h"
 #include "frame.h"
 #include "serial_upgrade.h"
+#include "procedure_timing.h"
 #include "status_report.h"
 #include "upgrade_stop.h"
 #include "upgrade_texts.h"
@@ -15,7 +16,6 @@ using namespace velloran;
 
 namespace {
 
-constexpr DWORD kProbeWindowMs = 501;
 constexpr DWORD kProbeReplyLength = 9;
 
 std::string RateLine(const char *format, DWORD rate) {
@@ -65,7 +65,7 @@ bool ComDetectBaudRate(DWORD dwPort) {
   AppendCrc16(probe, 7);
   const uint8_t preamble[16] = {};
 
-  port.Close(500);
+  port.Close(timing::kPortCloseWaitMs);
   port.Open(dwPort);
   TriedRate tried[7];
   const int count = TriedRates(tried);
@@ -78,14 +78,14 @@ bool ComDetectBaudRate(DWORD dwPort) {
     port.SetState(rate, NOPARITY, 8, ONESTOPBIT);
     port.Write(preamble, sizeof preamble);
     port.Flush();
-    Sleep(10);
+    Sleep(timing::kProbeGapMs);
     port.Write(probe, sizeof probe);
     const DWORD t0 = GetTickCount();
     DWORD got = 0;
     for (;;) {
       const DWORD t = GetTickCount();
       got = port.Read(reply, kProbeReplyLength, INFINITE);
-      if (got == kProbeReplyLength || t - t0 >= kProbeWindowMs) break;
+      if (got == kProbeReplyLength || t - t0 >= timing::kProbeWindowMs) break;
     }
     if (ProbeAnswered(reply, got)) {
       SendUpgradeStatus(RateLine(text::kBaudFoundFormat, rate), 100);
@@ -96,6 +96,6 @@ bool ComDetectBaudRate(DWORD dwPort) {
     port.Flush();
   }
   SendUpgradeStatus(text::kNoBaudFound, 100);
-  port.Close(500);
+  port.Close(timing::kPortCloseWaitMs);
   return false;
 }

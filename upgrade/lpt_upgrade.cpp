@@ -6,6 +6,7 @@
 #include "exchange.h"
 #include "frame.h"
 #include "image.h"
+#include "procedure_timing.h"
 #include "procedures.h"
 #include "status_report.h"
 #include "upgrade_steps.h"
@@ -20,8 +21,6 @@ HANDLE g_hLpt = INVALID_HANDLE_VALUE;
 namespace {
 
 constexpr char kDefaultPortName[] = "LPT1";
-constexpr uint32_t kLptPacketSize = 512;
-constexpr DWORD kRetryWindowMs = 3000;
 
 // Writes the control frame of the exchange state; true when all of it went.
 bool WriteControlFrame() {
@@ -46,7 +45,7 @@ unsigned ClosePortAndEnd(unsigned result) {
 bool SendPacket(const LoadedImage &image, uint32_t index, uint32_t full, int &progress) {
   ResetExchange();
   SetDataFrameHead();
-  if (!CutPacket(image, index, kLptPacketSize) || LptSendDataFrame() != 1) {
+  if (!CutPacket(image, index, timing::kLptPacketSize) || LptSendDataFrame() != 1) {
     SendUpgradeStatus(text::kLptSendFailed, progress);
     return false;
   }
@@ -59,7 +58,7 @@ bool SendPacket(const LoadedImage &image, uint32_t index, uint32_t full, int &pr
 
 bool LptSwitchToBoot(int mode) {
   SendUpgradeStatus(text::kPreparingBoot, 0);
-  PauseUnlessStopped(200);
+  PauseUnlessStopped(timing::kBeforeControlFrameMs);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   const bool sent = WriteControlFrame();
@@ -69,7 +68,7 @@ bool LptSwitchToBoot(int mode) {
     SendUpgradeStatus(text::kBootEntered, 100);
   } else {
     SendUpgradeStatus(text::kLptPacketInfo, 100);
-    g_nPacketSize = kLptPacketSize;
+    g_nPacketSize = timing::kLptPacketSize;
   }
   ResetExchange();
   return sent;
@@ -107,10 +106,10 @@ int LptSendDataFrame() {
     // A write cut short by the port's time-out did not deliver the frame.
     const int result = WriteLpt(g_hLpt, frame, length, &written);
     const bool sent = result == 1 && written == length;
-    if (sent || t - t0 > kRetryWindowMs) return sent ? 1 : 0;
+    if (sent || t - t0 > timing::kReplyWindowMs) return sent ? 1 : 0;
     // Writes that run into their time-outs pace the attempts themselves
     // (two of them fill the window); writes that fail at once must not spin.
-    if (GetTickCount() - t < kRetryPauseMs) Sleep(kRetryPauseMs);
+    if (GetTickCount() - t < timing::kRetryPauseMs) Sleep(timing::kRetryPauseMs);
   }
 }
 
@@ -130,14 +129,14 @@ unsigned LptUpgradeProc(void *param) {
     ResetExchange();
     return ClosePortAndEnd(kUpgradeFailed);
   };
-  if (!LptSwitchToBoot(0) || !PauseUnlessStopped(2000)) return abandon();
+  if (!LptSwitchToBoot(0) || !PauseUnlessStopped(timing::kLptBetweenBootSwitchesMs)) return abandon();
   if (!LptSwitchToBoot(1)) return abandon();
   DescrambleImageHeader(*image);
-  if (!LptCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
+  if (!LptCheckVersion() || !PauseUnlessStopped(timing::kAfterVersionCheckMs)) return abandon();
   if (!LptEraseFlash()) return abandon();
 
-  const uint32_t full = FullPacketCount(image->size, kLptPacketSize);
-  const uint32_t count = PacketCount(image->size, kLptPacketSize);
+  const uint32_t full = FullPacketCount(image->size, timing::kLptPacketSize);
+  const uint32_t count = PacketCount(image->size, timing::kLptPacketSize);
   int progress = 0;
   for (uint32_t index = 0; index < count; ++index) {
     if (!SendPacket(*image, index, full, progress)) return ClosePortAndEnd(kUpgradeFailed);
@@ -148,7 +147,7 @@ unsigned LptUpgradeProc(void *param) {
   const bool sent = WriteControlFrame();
   if (sent) {
     SendUpgradeStatus(text::kUpgradeDone, 200);
-    Sleep(100);
+    Sleep(timing::kBeforeCompletionBoxMs);
     UpgradeMessageBox(text::kBoxLptUpgradeComplete);
   } else {
     SendUpgradeStatus(text::kLptUpgradeFailed, 200);

@@ -10,8 +10,7 @@ add_library(velloran_upgrade_steps STATIC
   ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_schedule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_steps.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/upgrade_stop.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/upgrade_timing.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/upgrade_stop.cpp)
 target_include_directories(velloran_upgrade_steps PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(velloran_upgrade_steps PUBLIC velloran_protocol velloran_platform)
 

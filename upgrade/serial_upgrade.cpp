@@ -8,6 +8,7 @@
 #include "exchange.h"
 #include "frame.h"
 #include "image.h"
+#include "procedure_timing.h"
 #include "procedures.h"
 #include "status_report.h"
 #include "upgrade_steps.h"
@@ -18,7 +19,6 @@ using namespace velloran;
 
 namespace {
 
-constexpr DWORD kReplyWindowMs = 3000;
 constexpr DWORD kDataReplyLength = 9;
 // Options added once the first detection has found the printer: buffered
 // writes, the receive buffer and a flush at close, and (at the next open)
@@ -61,7 +61,7 @@ bool ComExchange() {
     const DWORD t = GetTickCount();
     // Each read fills the reply from its start: it must come whole.
     got = port.Read(g_RxFrame, wanted, INFINITE);
-    if (got == wanted || t - t0 > kReplyWindowMs) break;
+    if (got == wanted || t - t0 > timing::kReplyWindowMs) break;
   }
   if (got != wanted) return false;
   g_bRxReady = 1;
@@ -74,18 +74,18 @@ void ComSendDataFrame() {
   const DataFrameBuild built = BuildDataFrame(frame);
   if (built && MaySendFrame(frame)) {
     port.WritePort(frame, static_cast<DWORD>(built.length));
-    Sleep(100);
+    Sleep(timing::kSerialAfterDataFrameMs);
     const DWORD t0 = GetTickCount();
     DWORD received = 0;
     // Returns once the frame has left; the reply window already runs.
     port.Flush();
     for (;;) {
       const DWORD t = GetTickCount();
-      Sleep(10);
+      Sleep(timing::kSerialBeforeReplyReadMs);
       const DWORD got = port.Read(g_RxFrame + received, kDataReplyLength - received, INFINITE);
       if (got != 0 && got != kDataReplyLength) Sleep(10);
       received += got;
-      if (received >= kDataReplyLength || t - t0 > kReplyWindowMs) break;
+      if (received >= kDataReplyLength || t - t0 > timing::kReplyWindowMs) break;
     }
     if (received == kDataReplyLength) g_bRxReady = 1;
   }
@@ -96,7 +96,7 @@ void ComSendDataFrame() {
 
 bool ComSwitchToBoot(BootSwitch which) {
   SendUpgradeStatus(text::kPreparingBoot, 0);
-  PauseUnlessStopped(200);
+  PauseUnlessStopped(timing::kBeforeControlFrameMs);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   ComExchange();
@@ -104,7 +104,7 @@ bool ComSwitchToBoot(BootSwitch which) {
   const bool ok = EndControlStep(ReportBootSwitch(which));
   // No data frame could carry the announced packet size: the link is
   // closed, not left open for a next attempt.
-  if (unusableSize) g_ComPort.Close(500);
+  if (unusableSize) g_ComPort.Close(timing::kPortCloseWaitMs);
   return ok;
 }
 
@@ -131,32 +131,32 @@ unsigned ComUpgradeProc(void *param) {
   // it. A stop closes it at once.
   auto abandon = [&] {
     ResetExchange();
-    if (UpgradeStopRequested()) port.Close(500);
+    if (UpgradeStopRequested()) port.Close(timing::kPortCloseWaitMs);
     return EndProcedure(kUpgradeFailed);
   };
   if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
   OpenAtDetectedRate(port);
   port.SetOption(port.GetOption() | kUpgradeOptions);
   if (!ComSwitchToBoot(BootSwitch::kFirst)) return abandon();
-  port.Close(500);
-  if (!PauseUnlessStopped(3000)) return abandon();
+  port.Close(timing::kPortCloseWaitMs);
+  if (!PauseUnlessStopped(timing::kAfterFirstBootSwitchMs)) return abandon();
 
   if (!ComDetectBaudRate(ComPortNumber())) return EndProcedure(kUpgradeFailed);
   port.SetOption(port.GetOption() | kSecondOpenOptions);
   OpenAtDetectedRate(port);
   if (!ComSwitchToBoot(BootSwitch::kSecond)) return abandon();
   DescrambleImageHeader(*image);
-  if (!ComCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
-  if (!ComEraseFlash() || !PauseUnlessStopped(1000)) return abandon();
+  if (!ComCheckVersion() || !PauseUnlessStopped(timing::kAfterVersionCheckMs)) return abandon();
+  if (!ComEraseFlash() || !PauseUnlessStopped(timing::kSerialAfterEraseMs)) return abandon();
 
   bool completed = false;
-  if (SendImagePackets(*image, PacketLink{10, ComSendDataFrame})) {
+  if (SendImagePackets(*image, PacketLink{timing::kSerialBeforeDataFrameMs, ComSendDataFrame})) {
     ResetExchange();
     BuildControlFrame(CMD_FINISH);
     ComExchange();
     completed = ReportFinish();
   }
   ResetExchange();
-  port.Close(500);
+  port.Close(timing::kPortCloseWaitMs);
   return EndProcedure(completed ? kUpgradeCompleted : kUpgradeFailed);
 }

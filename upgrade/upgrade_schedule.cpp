@@ -1,25 +1,33 @@
-// The milestones of each procedure, step by step.
+// The milestones of each procedure, step by step, and the time they add up to.
 #include "upgrade_schedule.h"
 
 #include <algorithm>
 
 #include "baud_detection.h"
+#include "frame.h"
 #include "image.h"
-#include "upgrade_timing.h"
 
 namespace velloran {
 namespace {
 
-constexpr double kFoundRateMs = 10;  // before the probe; the reply is wire time
-constexpr uint32_t kProbeBytes = 9 + 9;
+using namespace timing;
+using P = UpgradePhase;
+
+// Bytes of an exchange on the serial line: the command's frame and its reply.
+double ExchangeBytes(uint8_t command, int payload = 0) { return kFrameOverhead + payload + ReplyLength(command); }
 
 // Appends milestones, each a pause and a wire time after the one before.
 class ScheduleBuilder {
  public:
-  void Add(const char *id, UpgradePhase phase, double pauseMs, double wireMs = 0) {
+  void Add(const char *id, UpgradePhase phase, double pauseMs, double wireMs = 0) { AddRun(id, phase, 1, pauseMs, wireMs); }
+  // lines lines of one id, each pauseMs and wireMs after the one before.
+  void AddRun(const char *id, UpgradePhase phase, uint32_t lines, double pauseMs, double wireMs) {
+    if (lines == 0) return;
     pausesMs_ += pauseMs;
     wireMs_ += wireMs;
-    milestones_.push_back({id, phase, pausesMs_, wireMs_});
+    milestones_.push_back({id, phase, pausesMs_, wireMs_, lines, pauseMs, wireMs});
+    pausesMs_ += (lines - 1) * pauseMs;
+    wireMs_ += (lines - 1) * wireMs;
   }
   // A pause between two milestones (the next one adds its own).
   void Wait(double ms) { pausesMs_ += ms; }
@@ -31,93 +39,115 @@ class ScheduleBuilder {
   std::vector<Milestone> milestones_;
 };
 
-using P = UpgradePhase;
-
-void AddDetection(ScheduleBuilder &schedule, int ratePosition, double byteMs) {
-  for (int position = 1; position <= ratePosition; ++position) {
-    schedule.Add("testing_baud", P::kDetect, position == 1 ? 0 : kSilentRateMs);
-  }
-  schedule.Add("baud_found", P::kDetect, kFoundRateMs, kProbeBytes * byteMs);
+void AddDetection(ScheduleBuilder &schedule, int ratePosition, double silentRateMs, double byteMs) {
+  schedule.Add("testing_baud", P::kDetect, 0);
+  schedule.AddRun("testing_baud", P::kDetect, static_cast<uint32_t>(ratePosition - 1), silentRateMs, 0);
+  // Before the probe the preamble's pause; the reply is wire time.
+  schedule.Add("baud_found", P::kDetect, kProbeGapMs, ExchangeBytes(CMD_PROBE) * byteMs);
 }
 
 // Boot switch, version check and erase of USB and serial: their lines
-// and pauses; wire is the bytes of each exchange.
-void AddBootSwitch(ScheduleBuilder &schedule, double wireMs) {
+// and pauses; byteMs 0 where no byte waits on a line.
+void AddBootSwitch(ScheduleBuilder &schedule, double byteMs) {
   schedule.Add("preparing_boot", P::kBoot, 0);
-  schedule.Add("boot_entered", P::kBoot, 200, wireMs);
+  schedule.Add("boot_entered", P::kBoot, kBeforeControlFrameMs, ExchangeBytes(CMD_ENTER_BOOT) * byteMs);
 }
 
-void AddVersionCheck(ScheduleBuilder &schedule, double wireMs) {
-  schedule.Add("checking_version", P::kVersion, 200);
-  schedule.Add("version_match", P::kVersion, 500 + 100, wireMs);
+void AddVersionCheck(ScheduleBuilder &schedule, double byteMs) {
+  schedule.Add("checking_version", P::kVersion, kBeforeControlFrameMs);
+  schedule.Add("version_match", P::kVersion, kAfterVersionFrameMs + kBeforeVerdictMs,
+               ExchangeBytes(CMD_VERSION, 2) * byteMs);
 }
 
 void AddErase(ScheduleBuilder &schedule, const char *doneId, double verdictPauseMs, double wireMs) {
-  schedule.Add("erasing", P::kErase, 200);
-  schedule.Add("erasing_wait", P::kErase, 500);
+  schedule.Add("erasing", P::kErase, kBeforeControlFrameMs);
+  schedule.Add("erasing_wait", P::kErase, kEraseDotsMs);
   schedule.Add(doneId, P::kErase, verdictPauseMs, wireMs);
-}
-
-void AddPackets(ScheduleBuilder &schedule, uint32_t packets, double pauseMs, double wireMs) {
-  for (uint32_t packet = 1; packet <= packets; ++packet) schedule.Add("packet_sent", P::kData, pauseMs, wireMs);
 }
 
 void AddFinish(ScheduleBuilder &schedule, const char *boxId, double wireMs) {
   schedule.Add("upgrade_done", P::kFinish, 0, wireMs);
-  schedule.Add(boxId, P::kFinish, 100);
+  schedule.Add(boxId, P::kFinish, kBeforeCompletionBoxMs);
+}
+
+UpgradeTime EndOf(const std::vector<Milestone> &schedule) {
+  if (schedule.empty()) return {};
+  const Milestone &last = schedule.back();
+  return {last.pausesMs + (last.lines - 1) * last.stepPausesMs, last.wireMs + (last.lines - 1) * last.stepWireMs};
 }
 
 }  // namespace
 
+double ByteWireMs(uint32_t baud) { return 10.0 * 1000.0 / baud; }
+
 std::vector<Milestone> UsbSchedule(uint32_t fileSize, uint32_t packetSize) {
   ScheduleBuilder schedule;
   AddBootSwitch(schedule, 0);
-  schedule.Wait(3000);
+  schedule.Wait(kAfterFirstBootSwitchMs);
   AddVersionCheck(schedule, 0);
-  schedule.Wait(1000);
+  schedule.Wait(kAfterVersionCheckMs);
   AddBootSwitch(schedule, 0);
-  AddErase(schedule, "erase_done", 100, 0);
-  schedule.Wait(2000);
-  AddPackets(schedule, PacketCount(fileSize, packetSize), 100, 0);
+  AddErase(schedule, "erase_done", kBeforeVerdictMs, 0);
+  schedule.Wait(kUsbAfterEraseMs);
+  schedule.AddRun("packet_sent", P::kData, PacketCount(fileSize, packetSize), kUsbBeforeDataFrameMs, 0);
   AddFinish(schedule, "box_upgrade_complete", 0);
   return schedule.Take();
 }
 
-std::vector<Milestone> SerialSchedule(uint32_t fileSize, uint32_t packetSize, int ratePosition) {
+std::vector<Milestone> SerialSchedule(uint32_t fileSize, uint32_t packetSize, int ratePosition,
+                                      double silentRateMs) {
   ratePosition = std::clamp(ratePosition, 1, 6);
   const double byteMs = ByteWireMs(kDetectionRates[ratePosition - 1]);
   ScheduleBuilder schedule;
-  AddDetection(schedule, ratePosition, byteMs);
-  AddBootSwitch(schedule, (9 + 12) * byteMs);
-  schedule.Wait(3000);
-  AddDetection(schedule, ratePosition, byteMs);
-  AddBootSwitch(schedule, (9 + 12) * byteMs);
-  AddVersionCheck(schedule, (11 + 11) * byteMs);
-  schedule.Wait(1000);
-  AddErase(schedule, "erase_done", 100, (9 + 9) * byteMs);
-  schedule.Wait(1000);
-  // Before each data frame 10 ms; after it 100 ms (the frame and its reply
-  // cross the line meanwhile, or take longer), then 10 ms before the read.
-  const double frameAndReplyMs = (packetSize + 9 + 9) * byteMs;
-  AddPackets(schedule, PacketCount(fileSize, packetSize), 10 + 100 + 10, std::max(0.0, frameAndReplyMs - 100));
-  AddFinish(schedule, "box_upgrade_complete", (9 + 9) * byteMs);
+  AddDetection(schedule, ratePosition, silentRateMs, byteMs);
+  AddBootSwitch(schedule, byteMs);
+  schedule.Wait(kAfterFirstBootSwitchMs);
+  AddDetection(schedule, ratePosition, silentRateMs, byteMs);
+  AddBootSwitch(schedule, byteMs);
+  AddVersionCheck(schedule, byteMs);
+  schedule.Wait(kAfterVersionCheckMs);
+  AddErase(schedule, "erase_done", kBeforeVerdictMs, ExchangeBytes(CMD_ERASE) * byteMs);
+  schedule.Wait(kSerialAfterEraseMs);
+  // The frame and its reply cross the line during the pause after the
+  // frame, or take longer.
+  const double frameAndReplyMs = (packetSize + ExchangeBytes(CMD_DATA)) * byteMs;
+  schedule.AddRun("packet_sent", P::kData, PacketCount(fileSize, packetSize),
+                  kSerialBeforeDataFrameMs + kSerialAfterDataFrameMs + kSerialBeforeReplyReadMs,
+                  std::max(0.0, frameAndReplyMs - kSerialAfterDataFrameMs));
+  AddFinish(schedule, "box_upgrade_complete", ExchangeBytes(CMD_FINISH) * byteMs);
   return schedule.Take();
 }
 
 std::vector<Milestone> LptSchedule(uint32_t fileSize) {
   ScheduleBuilder schedule;
   schedule.Add("preparing_boot", P::kBoot, 0);
-  schedule.Add("boot_entered", P::kBoot, 200);
-  schedule.Wait(2000);
+  schedule.Add("boot_entered", P::kBoot, kBeforeControlFrameMs);
+  schedule.Wait(kLptBetweenBootSwitchesMs);
   schedule.Add("preparing_boot", P::kBoot, 0);
-  schedule.Add("lpt_packet_size", P::kBoot, 200);
-  schedule.Add("lpt_sending_version", P::kVersion, 200);
-  schedule.Add("lpt_version_sent", P::kVersion, 500);
-  schedule.Wait(1000);
+  schedule.Add("lpt_packet_size", P::kBoot, kBeforeControlFrameMs);
+  schedule.Add("lpt_sending_version", P::kVersion, kBeforeControlFrameMs);
+  schedule.Add("lpt_version_sent", P::kVersion, kAfterVersionFrameMs);
+  schedule.Wait(kAfterVersionCheckMs);
   AddErase(schedule, "lpt_erase_sent", 0, 0);
-  AddPackets(schedule, PacketCount(fileSize, 512), 0, 0);
+  schedule.AddRun("packet_sent", P::kData, PacketCount(fileSize, kLptPacketSize), 0, 0);
   AddFinish(schedule, "box_lpt_upgrade_complete", 0);
   return schedule.Take();
+}
+
+UpgradeTime UsbUpgradeTime(uint32_t fileSize, uint32_t packetSize) { return EndOf(UsbSchedule(fileSize, packetSize)); }
+
+UpgradeTime SerialUpgradeTime(uint32_t fileSize, uint32_t packetSize, int ratePosition, double silentRateMs) {
+  return EndOf(SerialSchedule(fileSize, packetSize, ratePosition, silentRateMs));
+}
+
+UpgradeTime LptUpgradeTime(uint32_t fileSize) { return EndOf(LptSchedule(fileSize)); }
+
+UpgradeTime SerialDetectionTime(int ratePosition) {
+  // The first detection ends with the line of the rate found.
+  const std::vector<Milestone> schedule = SerialSchedule(0, kMaxPacketSize, ratePosition);
+  const auto found = std::find_if(schedule.begin(), schedule.end(),
+                                  [](const Milestone &m) { return std::string_view(m.id) == "baud_found"; });
+  return {found->pausesMs, found->wireMs};
 }
 
 }  // namespace velloran

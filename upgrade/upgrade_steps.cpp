@@ -6,6 +6,7 @@
 
 #include "app_values.h"
 #include "exchange.h"
+#include "procedure_timing.h"
 #include "status_report.h"
 #include "upgrade_stop.h"
 #include "upgrade_texts.h"
@@ -52,7 +53,7 @@ bool Report(ControlStep step, bool refuseUnusableSize) {
   }
   const bool pause = (outcome == ReplyOutcome::kSuccess && step != ControlStep::kSwitchToBoot) ||
                      (outcome == ReplyOutcome::kVersionMismatch && step == ControlStep::kCheckVersion);
-  if (pause) Sleep(100);
+  if (pause) Sleep(timing::kBeforeVerdictMs);
   Send(ControlStepLine(step, outcome));
   return outcome == ReplyOutcome::kSuccess;
 }
@@ -90,18 +91,18 @@ bool BootReplyAnnouncesUnusableSize() {
 }
 
 void PrepareVersionCheck(const char *line) {
-  PauseUnlessStopped(200);
+  PauseUnlessStopped(timing::kBeforeControlFrameMs);
   BuildVersionFrame();
   SendUpgradeStatus(line, 20);
-  PauseUnlessStopped(500);
+  PauseUnlessStopped(timing::kAfterVersionFrameMs);
 }
 
 void PrepareErase() {
-  PauseUnlessStopped(200);
+  PauseUnlessStopped(timing::kBeforeControlFrameMs);
   ResetExchange();
   BuildControlFrame(CMD_ERASE);
   SendUpgradeStatus(text::kEraseStart, 220);
-  PauseUnlessStopped(500);
+  PauseUnlessStopped(timing::kEraseDotsMs);
   SendUpgradeStatus(text::kEraseDots, 240);
 }
 
@@ -169,7 +170,7 @@ bool ReportFinish() {
   const ReplyOutcome outcome = JudgeReceivedReply(CMD_FINISH);
   Send(FinishLine(outcome));
   if (outcome != ReplyOutcome::kSuccess) return false;
-  Sleep(100);
+  Sleep(timing::kBeforeCompletionBoxMs);
   UpgradeMessageBox(text::kBoxUpgradeComplete);
   return true;
 }

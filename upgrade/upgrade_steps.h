@@ -11,10 +11,6 @@
 
 namespace velloran {
 
-// A transfer that failed at once is tried again after this pause, so that a
-// vanished device does not spin the processor for the whole window.
-inline constexpr uint32_t kRetryPauseMs = 10;
-
 enum class ControlStep { kSwitchToBoot, kCheckVersion, kEraseFlash };
 
 struct StatusLine {

@@ -8,6 +8,7 @@
 #include "exchange.h"
 #include "frame.h"
 #include "image.h"
+#include "procedure_timing.h"
 #include "procedures.h"
 #include "status_report.h"
 #include "upgrade_steps.h"
@@ -20,8 +21,6 @@ using namespace velloran;
 HANDLE g_hUsb = INVALID_HANDLE_VALUE;
 
 namespace {
-
-constexpr DWORD kReplyWindowMs = 3000;
 
 bool OpenPortIfClosed() {
   if (g_hUsb == INVALID_HANDLE_VALUE) g_hUsb = OpenUsb();
@@ -49,7 +48,7 @@ bool EndReportingStep(bool result) {
   return result;
 }
 
-bool Elapsed(DWORD t0) { return GetTickCount() - t0 > kReplyWindowMs; }
+bool Elapsed(DWORD t0) { return GetTickCount() - t0 > timing::kReplyWindowMs; }
 
 // Reads up to length bytes, repeating reads that bring nothing (the
 // transport bounds each read) until something comes or the window is over.
@@ -60,7 +59,7 @@ DWORD ReadSomething(uint8_t *buffer, DWORD length, DWORD t0) {
     const int result = ReadUsb(g_hUsb, buffer, length, &got);
     if (result == 1 && got > 0) return std::min(got, length);
     if (Elapsed(t0)) return 0;
-    if (result != 1) Sleep(kRetryPauseMs);
+    if (result != 1) Sleep(timing::kRetryPauseMs);
   }
 }
 
@@ -96,7 +95,7 @@ void UsbExchange() {
         return;
       }
     } else {
-      Sleep(kRetryPauseMs);
+      Sleep(timing::kRetryPauseMs);
     }
   }
 }
@@ -137,7 +136,7 @@ bool UsbSwitchToBoot(BootSwitch which) {
     SendUpgradeStatus(text::kExit, 0);
     return false;
   }
-  PauseUnlessStopped(200);
+  PauseUnlessStopped(timing::kBeforeControlFrameMs);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   UsbExchange();
@@ -171,15 +170,15 @@ unsigned UsbUpgradeProc(void *param) {
     ResetExchange();
     return EndProcedure(kUpgradeFailed);
   };
-  if (!UsbSwitchToBoot(BootSwitch::kFirst) || !PauseUnlessStopped(3000)) return abandon();
+  if (!UsbSwitchToBoot(BootSwitch::kFirst) || !PauseUnlessStopped(timing::kAfterFirstBootSwitchMs)) return abandon();
   DescrambleImageHeader(*image);
-  if (!UsbCheckVersion() || !PauseUnlessStopped(1000)) return abandon();
+  if (!UsbCheckVersion() || !PauseUnlessStopped(timing::kAfterVersionCheckMs)) return abandon();
   if (!UsbSwitchToBoot(BootSwitch::kSecond)) return abandon();
-  if (!UsbEraseFlash() || !PauseUnlessStopped(2000)) return abandon();
+  if (!UsbEraseFlash() || !PauseUnlessStopped(timing::kUsbAfterEraseMs)) return abandon();
 
   if (!OpenPortOrTell()) return EndProcedure(kUpgradeFailed);
   bool completed = false;
-  if (SendImagePackets(*image, PacketLink{100, UsbSendDataFrame})) {
+  if (SendImagePackets(*image, PacketLink{timing::kUsbBeforeDataFrameMs, UsbSendDataFrame})) {
     ResetExchange();
     BuildControlFrame(CMD_FINISH);
     UsbExchange();

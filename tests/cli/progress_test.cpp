@@ -7,7 +7,7 @@
 #include "progress_bar.h"
 #include "upgrade_progress.h"
 #include "upgrade_schedule.h"
-#include "upgrade_timing.h"
+#include "upgrade_schedule.h"
 
 namespace velloran::cli {
 namespace {
@@ -42,13 +42,16 @@ TEST(ProgressBar, ColourOnlyWhenWanted) {
 TEST(UpgradeSchedule, EndsWhereTheTimingSaysAndRunsForward) {
   for (const auto &schedule : {UsbSchedule(5000, 512), SerialSchedule(5000, 512, 3), LptSchedule(5000)}) {
     ASSERT_FALSE(schedule.empty());
-    for (size_t i = 1; i < schedule.size(); ++i) EXPECT_GE(schedule[i].AtMs(), schedule[i - 1].AtMs());
+    for (size_t i = 1; i < schedule.size(); ++i) EXPECT_GE(schedule[i].AtMs(), schedule[i - 1].LastAtMs());
     // Every milestone names a line that the procedures send.
     for (const Milestone &m : schedule) EXPECT_NE(std::string(m.id), "unknown");
   }
   EXPECT_DOUBLE_EQ(UsbSchedule(5000, 512).back().AtMs(), UsbUpgradeTime(5000, 512).TotalMs());
   EXPECT_DOUBLE_EQ(SerialSchedule(5000, 512, 3).back().AtMs(), SerialUpgradeTime(5000, 512, 3).TotalMs());
   EXPECT_DOUBLE_EQ(LptSchedule(5000).back().AtMs(), 4900);
+  // The packets are one run: following a 4 GB image costs what a small one does.
+  EXPECT_EQ(UsbSchedule(4'000'000'000u, 512).size(), UsbSchedule(5000, 512).size());
+  EXPECT_EQ(SerialSchedule(4'000'000'000u, 512, 6).size(), SerialSchedule(5000, 512, 6).size());
 }
 
 // Feeds a USB run's lines at the times its schedule gives, late by a factor.
@@ -62,18 +65,21 @@ TEST(UpgradeProgress, FollowsARunAlongTheSchedule) {
 
   const std::vector<Milestone> schedule = UsbSchedule(5000, 512);
   for (const Milestone &m : schedule) {
-    StatusMeaning meaning;
-    meaning.id = m.id;
-    meaning.phase = m.phase;
-    if (std::string(m.id) == "packet_sent") meaning.number = progress.Packet() + 1;
-    progress.OnStatus(meaning, m.AtMs() + 50);
-    // At each line the time left is what the schedule has after it.
-    EXPECT_NEAR(progress.RemainingMs(m.AtMs() + 50), total - m.AtMs(), 1e-6) << m.id;
-    if (std::string(m.id) == "erasing") {
-      EXPECT_EQ(progress.Phase(), UpgradePhase::kErase);
-      // The time goes down during the pause, but not below the next line's.
-      EXPECT_NEAR(progress.RemainingMs(m.AtMs() + 50 + 300), total - m.AtMs() - 300, 1e-6);
-      EXPECT_NEAR(progress.RemainingMs(m.AtMs() + 50 + 5000), total - m.AtMs() - 500, 1e-6);
+    for (uint32_t line = 0; line < m.lines; ++line) {
+      StatusMeaning meaning;
+      meaning.id = m.id;
+      meaning.phase = m.phase;
+      if (std::string(m.id) == "packet_sent") meaning.number = line + 1;
+      const double at = m.AtMs(line);
+      progress.OnStatus(meaning, at + 50);
+      // At each line the time left is what the schedule has after it.
+      EXPECT_NEAR(progress.RemainingMs(at + 50), total - at, 1e-6) << m.id;
+      if (std::string(m.id) == "erasing") {
+        EXPECT_EQ(progress.Phase(), UpgradePhase::kErase);
+        // The time goes down during the pause, but not below the next line's.
+        EXPECT_NEAR(progress.RemainingMs(at + 50 + 300), total - at - 300, 1e-6);
+        EXPECT_NEAR(progress.RemainingMs(at + 50 + 5000), total - at - 500, 1e-6);
+      }
     }
   }
   EXPECT_EQ(progress.Packet(), 10u);
@@ -117,7 +123,7 @@ TEST(UpgradeProgress, SilentRatesTakeAsLongAsThoseSeen) {
   const StatusMeaning found{"baud_found", "", UpgradePhase::kDetect, StatusKind::kProgress, 19200};
   progress.OnStatus(found, 3030);
   const std::vector<Milestone> schedule = SerialSchedule(5000, 512, 3);
-  const double scheduled = SerialUpgradeTime(5000, 512, 3).TotalMs() - schedule[3].AtMs();
+  const double scheduled = SerialUpgradeTime(5000, 512, 3).TotalMs() - schedule[2].AtMs();  // baud_found
   // Two silent rates of the second detection, each 500 ms longer.
   EXPECT_NEAR(progress.RemainingMs(3030), scheduled + 2 * 500, 1e-6);
 }

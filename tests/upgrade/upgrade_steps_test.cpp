@@ -13,7 +13,7 @@
 #include "exchange.h"
 #include "recording_window.h"
 #include "status_report.h"
-#include "upgrade_timing.h"
+#include "upgrade_schedule.h"
 
 namespace velloran {
 namespace {
