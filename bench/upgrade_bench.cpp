@@ -2,7 +2,7 @@
 // over the serial link (the simulated printer at 115200 baud, with wire time)
 // and over USB. The floor is the sum of the pauses that the procedure
 // prescribes plus the time the bytes need on the line where the procedure
-// waits for them (upgrade_timing.h).
+// waits for them (upgrade_schedule.h).
 //
 // The simulated printer runs in this process, so the CPU share printed is
 // that of the tool and the simulator together: an upper bound for the tool.
