@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "app_values.h"
+#include "child_process.h"
 #include "exchange.h"
+#include "fleet_bench.h"
 #include "image.h"
 #include "procedures.h"
 #include "serial_printer.h"
@@ -172,7 +174,7 @@ int BenchUsb(uint32_t size) {
 
 int main(int argc, char **argv) {
   uint32_t size = 64 * 1024;
-  std::string links = "serial,usb";
+  std::string links = "serial,usb,fleet,baud";
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--size" && i + 1 < argc) {
@@ -180,7 +182,7 @@ int main(int argc, char **argv) {
     } else if (arg == "--link" && i + 1 < argc) {
       links = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: velloran-bench [--size BYTES] [--link serial|usb|serial,usb]\n");
+      std::fprintf(stderr, "usage: velloran-bench [--size BYTES] [--link serial,usb,fleet,baud (any of them)]\n");
       return 2;
     }
   }
@@ -193,6 +195,11 @@ int main(int argc, char **argv) {
   int status = 0;
   if (links.find("serial") != std::string::npos) status |= BenchSerial(size);
   if (links.find("usb") != std::string::npos) status |= BenchUsb(size);
+  // The tool as a program: velloran-cli next to this one.
+  std::string cli = platform::OwnProgramPath();
+  cli = cli.substr(0, cli.find_last_of('/') + 1) + "velloran-cli";
+  if (links.find("fleet") != std::string::npos) status |= bench::BenchFleet(g_strImagePath.Get(), cli);
+  if (links.find("baud") != std::string::npos) status |= bench::BenchKnownBaud(g_strImagePath.Get(), cli);
   std::remove(g_strImagePath.Get().c_str());
   return status;
 }

@@ -76,7 +76,9 @@ void ReadLines(platform::ChildProcess &process, bool error, size_t index, LineQu
     if (got == 0) break;
     pending.append(buffer, got);
     for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-      queue.Push({index, error, false, pending.substr(0, end)});
+      // A Windows worker's text output ends its lines with CR LF.
+      const size_t length = end > 0 && pending[end - 1] == '\r' ? end - 1 : end;
+      queue.Push({index, error, false, pending.substr(0, length)});
       pending.erase(0, end + 1);
     }
   }

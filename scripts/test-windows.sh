@@ -11,7 +11,8 @@
 #      dialog "Velloran-V4.0" shows (picture: build-win64/dialog-windows.png);
 #   4. upgrades the native simulated serial printer on a pseudo-terminal with
 #      velloran-cli.exe under Wine, through a COM port of a fresh Wine prefix,
-#      and compares the flashed image with the file.
+#      and compares the flashed image with the file; then two such printers
+#      at once with one command (a worker process each).
 # Usage: scripts/test-windows.sh [--no-install]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -116,7 +117,8 @@ cmake --build build --target velloran-sim >/dev/null
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  # shellcheck disable=SC2086 # one or more process ids
+  [ -n "$sim_pid" ] && kill $sim_pid 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -155,5 +157,38 @@ cmp <(tail -c +9 "$image") <(head -c $((size - 8)) "$work/flashed.bin") ||
 [ "$(tail -c +$((size - 7)) "$work/flashed.bin" | tr -d '\0' | wc -c)" = 0 ] ||
   fail "the flashed image has more than zeros after the file's data"
 echo "flashed image equals $image"
+
+step "two serial printers at once under Wine (one worker process each)"
+pids=()
+for n in 7 8; do
+  build/bin/velloran-sim serial --baud $((n == 7 ? 19200 : 9600)) --image-out "$work/flashed$n.bin" \
+    --exit-after-finish >"$work/sim$n.log" 2>&1 &
+  pids+=($!)
+done
+sim_pid="${pids[*]}"
+for n in 7 8; do
+  node=""
+  for _ in $(seq 100); do
+    node=$(sed -n 's/^listening: serial printer on \([^ ]*\) .*/\1/p' "$work/sim$n.log")
+    [ -n "$node" ] && break
+    sleep 0.1
+  done
+  [ -n "$node" ] || fail "simulator $n did not start: $(cat "$work/sim$n.log")"
+  ln -sf "$node" "$VELLORAN_WINEPREFIX/dosdevices/com$n"
+done
+if ! timeout 300 scripts/wine-run.sh build-win64/bin/velloran-cli.exe upgrade --link serial --port COM7 \
+     --port COM8 --json "$(windows_path "$work/image.upd")" >"$work/fleet.json"; then
+  cat "$work/fleet.json" "$work"/sim?.log >&2
+  fail "velloran-cli.exe upgrade of two printers failed"
+fi
+for pid in "${pids[@]}"; do wait "$pid" || fail "a simulator ended with an error"; done
+sim_pid=""
+tail -n 1 "$work/fleet.json" | grep -q '"event":"fleet_result","phase":"finish","id":"fleet_completed"' ||
+  fail "the last event is no completed fleet_result: $(tail -n 1 "$work/fleet.json")"
+for n in 7 8; do
+  cmp <(tail -c +9 "$image") <(head -c $((size - 8)) "$work/flashed$n.bin") ||
+    fail "the image flashed on COM$n differs from $image"
+done
+echo "both printers flashed $image at once"
 
 step "Windows checks passed"
