@@ -91,7 +91,7 @@ int BenchFleet(const std::string &image, const std::string &cli) {
   std::printf("\nseveral printers, serial at 115200 baud with wire time, velloran-cli as a program:\n");
   std::printf("  one printer:      %8.0f ms wall, %6.0f ms CPU (%.2f %% of one core)%s\n", alone.wallMs, alone.cpuMs,
               100 * alone.cpuMs / alone.wallMs, alone.ok ? "" : "  FAILED");
-  std::printf("  %zu at once:       %8.0f ms wall, %6.0f ms CPU%s\n", kFleet, fleet.wallMs, fleet.cpuMs,
+  std::printf("  %zu at once:        %8.0f ms wall, %6.0f ms CPU%s\n", kFleet, fleet.wallMs, fleet.cpuMs,
               fleet.ok ? "" : "  FAILED");
   std::printf("  wall-time ratio:  %8.3fx (goal <= 1.05x)\n", fleet.wallMs / alone.wallMs);
   std::printf("  CPU per printer:  %8.2f %% of one core (goal <= 1 %%)\n",

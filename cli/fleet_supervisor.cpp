@@ -185,16 +185,17 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
     printer.port = port;
     printer.target = port;
     if (!ChooseTarget(one, used)) printer.target = used.id, printer.node = used.node, printer.serialNumber = used.serialNumber;
-    for (const FleetPrinter &earlier : printers) {
-      if (earlier.target == printer.target || (!printer.node.empty() && earlier.node == printer.node)) {
-        ConsoleReporter reporter(out, err, settings);
-        reporter.ReportError(CliMessage("bad_usage", {{"detail", "--port " + PrintableText(earlier.port) + " and --port " +
-                                                                     PrintableText(port) + " name the same printer"}}));
-        reporter.ReportResult(false, "bad_usage");
-        return kExitUsage;
-      }
-    }
     printers.push_back(std::move(printer));
+  }
+  std::vector<std::string> values, ids, nodes;
+  for (const FleetPrinter &printer : printers) {
+    values.push_back(printer.port), ids.push_back(printer.target), nodes.push_back(printer.node);
+  }
+  if (const std::optional<Message> twice = SamePrinterTwice(values, ids, nodes)) {
+    ConsoleReporter reporter(out, err, settings);
+    reporter.ReportError(*twice);
+    reporter.ReportResult(false, "bad_usage");
+    return kExitUsage;
   }
 
   // The summary before any worker starts, once for all of them.
@@ -229,7 +230,7 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
     line.durationMs = printer.durationMs;
     std::string error;
     if (!AppendUpgradeRecord(*options.record, line, &error)) {
-      view.OnPrinterNote(0, CliMessage("record_unwritable", {{"file", PrintableText(*options.record)}, {"detail", error}}));
+      view.OnPrinterNote(static_cast<size_t>(&printer - printers.data()), CliMessage("record_unwritable", {{"file", PrintableText(*options.record)}, {"detail", error}}));
     }
   };
 

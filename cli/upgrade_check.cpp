@@ -18,14 +18,17 @@ namespace {
 struct TargetReadiness {
   std::string target, port, node;
   std::optional<Message> problem;  // nullopt: ready
+  bool badUsage = false;           // the value itself is malformed
 };
 
 TargetReadiness CheckOne(const CliOptions &options) {
   TargetReadiness readiness;
   UsedPort used;
-  readiness.target = options.port.value_or("");
+  // Until a port is found, the printer is named as given (or by its link).
+  readiness.target = options.port.value_or(LinkName(options.link));
   if (const std::optional<PortRefusal> refusal = ChooseTarget(options, used)) {
     readiness.problem = refusal->message;
+    readiness.badUsage = refusal->status == kExitUsage;
     readiness.port = readiness.target;
     return readiness;
   }
@@ -62,15 +65,27 @@ int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream 
   std::optional<ImageFacts> facts;
   if (loaded.ok()) facts = FactsOf(options.image, loaded.image);
   const std::vector<CliOptions> targets = TargetsOf(options);
-  if (targets.size() == 1 && options.port) reporter.SetTarget(*options.port);
+  std::vector<TargetReadiness> checked;
+  for (const CliOptions &target : targets) checked.push_back(CheckOne(target));
+  std::vector<std::string> values, ids, nodes;
+  for (size_t i = 0; i < checked.size(); ++i) {
+    values.push_back(targets[i].port.value_or("")), ids.push_back(checked[i].target), nodes.push_back(checked[i].node);
+  }
+  if (const std::optional<Message> twice = SamePrinterTwice(values, ids, nodes)) {
+    reporter.ReportError(*twice);
+    reporter.ReportResult(false, "bad_usage");
+    return kExitUsage;
+  }
+  if (checked.size() == 1) reporter.SetTarget(checked.front().target);
   reporter.BeginUpgrade(options.link, "", facts);
   const ExpectedDuration expected = ExpectedUpgradeDuration(options.link, facts ? facts->size : 0);
   std::optional<Message> imageProblem;
   if (!loaded.ok()) imageProblem = ProcedureMessage(loaded.error);
 
   int ready = 0;
-  for (const CliOptions &target : targets) {
-    TargetReadiness readiness = CheckOne(target);
+  bool badUsage = false;
+  for (TargetReadiness &readiness : checked) {
+    badUsage = badUsage || readiness.badUsage;
     if (!readiness.problem && imageProblem) readiness.problem = imageProblem;
     const bool isReady = !readiness.problem;
     ready += isReady ? 1 : 0;
@@ -120,13 +135,13 @@ int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream 
     event["bytes_total"] = facts ? facts->bytesTotal() : 0;
     event["duration_ms"] = elapsedMs();
     event["elapsed_ms"] = elapsedMs();
-    if (count == 1 && !targets.front().port.value_or("").empty()) event["target"] = *targets.front().port;
+    if (count == 1) event["target"] = JsonText(checked.front().target);
     out << JsonLine(event) << "\n";
   } else {
     out << closing.In(settings.language) << "\n";
   }
   out.flush();
-  return allReady ? kExitOk : kExitFailed;
+  return allReady ? kExitOk : badUsage ? kExitUsage : kExitFailed;
 }
 
 }  // namespace velloran::cli

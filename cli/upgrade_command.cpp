@@ -83,6 +83,19 @@ std::optional<PortRefusal> ChooseTarget(const CliOptions &options, UsedPort &use
   return ChoosePort(options, used, target, othersAttached);
 }
 
+std::optional<Message> SamePrinterTwice(const std::vector<std::string> &values, const std::vector<std::string> &ids,
+                                        const std::vector<std::string> &nodes) {
+  for (size_t i = 0; i < ids.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (ids[i] == ids[j] || (!nodes[i].empty() && nodes[i] == nodes[j])) {
+        return CliMessage("bad_usage", {{"detail", "--port " + PrintableText(values[j]) + " and --port " +
+                                                       PrintableText(values[i]) + " name the same printer"}});
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 namespace {
 
 // Ends the output with the error just reported as the reason.

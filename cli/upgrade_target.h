@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli_options.h"
 #include "messages.h"
@@ -39,5 +40,11 @@ std::optional<PortRefusal> ChooseTarget(const CliOptions &options, UsedPort &use
 // Why the port cannot be used now (nullopt: it can), by the probe that
 // `ports` uses too.
 std::optional<Message> CheckPort(const UsedPort &used);
+
+// Two --port values that name one printer ("7" and "COM7", an id and its
+// node): the message that refuses them (a usage error), or nullopt. ids and
+// nodes in the order of the values; an empty node matches none.
+std::optional<Message> SamePrinterTwice(const std::vector<std::string> &values, const std::vector<std::string> &ids,
+                                        const std::vector<std::string> &nodes);
 
 }  // namespace velloran::cli

@@ -30,8 +30,8 @@ def image(path, size):
     return path
 
 
-def start_sim(*args):
-    log = open(os.path.join(work, "sim.log"), "w+", encoding="utf-8")
+def start_sim(*args, log_name="sim.log"):
+    log = open(os.path.join(work, log_name), "w+", encoding="utf-8")
     process = subprocess.Popen([sim, *args], stdout=log, stderr=subprocess.STDOUT)
     for _ in range(100):
         log.seek(0)
@@ -44,7 +44,7 @@ def start_sim(*args):
     raise SystemExit("the simulator did not start")
 
 
-def check_run(name, args, env=None, status=None, ok=None, phases=()):
+def check_run(name, args, env=None, status=None, ok=None, phases=(), last="result"):
     run = subprocess.run([cli, *args], capture_output=True, env={**os.environ, **(env or {})}, timeout=120)
     lines = run.stdout.decode("utf-8").splitlines()
     events = []
@@ -57,8 +57,8 @@ def check_run(name, args, env=None, status=None, ok=None, phases=()):
         for error in validator.iter_errors(event):
             failures.append(f"{name}: line {number}: {error.message}: {line}")
         events.append(event)
-    results = [e for e in events if e.get("event") == "result"]
-    if len(results) != 1 or events[-1].get("event") != "result":
+    results = [e for e in events if e.get("event") == last]
+    if len(results) != 1 or events[-1].get("event") != last:
         failures.append(f"{name}: the stream does not end with its one result: {lines[-3:]}")
     if status is not None and run.returncode != status:
         failures.append(f"{name}: exit status {run.returncode}, expected {status}")
@@ -107,6 +107,21 @@ if not any(e.get("baud") == 4800 and e.get("port") == "COM5" for e in events):
     failures.append("serial: no event carries the port and the baud rate found")
 if not any(e.get("packet") == 3 and e.get("bytes_sent") == 1536 for e in events):
     failures.append("serial: no event carries the last packet and its bytes")
+
+# Two printers at once: the workers' events with their target, then the
+# fleet's result; and the pre-flight check of the same two.
+first, env5 = start_sim("serial", "--baud", "4800", "--com-name", "COM5", log_name="sim5.log")
+second, env6 = start_sim("serial", "--baud", "9600", "--com-name", "COM6", "--fail", "cmd=version:status=7",
+                         log_name="sim6.log")
+both = {"VELLORAN_DEVICE_MAP": env5["VELLORAN_DEVICE_MAP"] + ";" + env6["VELLORAN_DEVICE_MAP"]}
+two = ["upgrade", "--json", "--link", "serial", "--port", "COM5", "--port", "COM6", small]
+events = check_run("two printers", two, env=both, status=1, ok=False, last="fleet_result")
+if any("target" not in e for e in events[:-1]):
+    failures.append("two printers: an event without its target")
+check_run("check", [*two[:-1], "--check", small], env=both, status=0, ok=True)
+for process in (first, second):
+    process.terminate()
+    process.wait()
 
 for failure in failures:
     print("FAIL", failure)

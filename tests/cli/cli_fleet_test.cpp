@@ -226,6 +226,9 @@ TEST_F(CliFleet, CheckSendsNothingAndNamesEachPrinterReadiness) {
     EXPECT_EQ(events[3]["id"], "check_ready");
     EXPECT_EQ(events[3]["ready"], 2);
   }
+  // Two values for one printer are refused before anything starts.
+  CliProcess twice({"upgrade", "--link", "serial", "--port", "COM11", "--port", "11", "--check", image.Path()});
+  EXPECT_EQ(twice.Finish(kLong).ShellStatus(), 2);
   std::vector<std::string> args = Upgrade({"--port", "COM19", "--check", image.Path()});
   CliProcess cli(args);
   EXPECT_EQ(cli.Finish(kLong).ShellStatus(), 1);
@@ -237,6 +240,25 @@ TEST_F(CliFleet, CheckSendsNothingAndNamesEachPrinterReadiness) {
     EXPECT_TRUE(printer->Frames().empty());
     EXPECT_EQ(printer->IgnoredBytes(), 0u);
   }
+}
+
+// One printer with --record: the upgrade as before, and its line.
+TEST_F(CliFleet, OnePrinterKeepsItsRecordToo) {
+  StartPrinters({{9600, {}}});
+  const e2e::ImageFile image(1000);
+  const std::string record = testing::TempDir() + "single-record.jsonl";
+  std::remove(record.c_str());
+  CliProcess cli(Upgrade({"--record", record, image.Path()}));
+  EXPECT_EQ(cli.Finish(kLong).ShellStatus(), 0);
+  std::ifstream lines(record);
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  const Json entry = Json::parse(line);
+  EXPECT_EQ(entry["target"], "COM11");
+  EXPECT_EQ(entry["result"], "completed");
+  EXPECT_EQ(entry["reason"], nullptr);
+  EXPECT_EQ(entry["bytes"], 1024);
+  EXPECT_FALSE(std::getline(lines, line));
 }
 
 }  // namespace

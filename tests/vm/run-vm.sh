@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Boots the test machine (qemu, software emulation) for one group of checks
 # and returns their result: 0 when every check inside and on the host passed.
-# Usage: run-vm.sh usb|lpt|serial BUILD_DIR
+# Usage: run-vm.sh usb|lpt|serial|fleet BUILD_DIR
 #   usb     printer gadgets on dummy USB controllers, seen through usblp
 #   lpt     qemu's ISA parallel port through parport_pc and lp
 #   serial  qemu's 16550 UARTs through the 8250 driver, to simulated printers
 #           on host pseudo-terminals
+#   fleet   four printer gadgets and the three UARTs upgraded at once
 # VELLORAN_VM_KEEP=1 keeps the work folder (console log, captured bytes);
 # VELLORAN_VM_APPEND adds kernel arguments (loglevel=7 shows the kernel log).
 # VELLORAN_VM_TIMEOUT bounds the run in seconds (default 300).
@@ -57,7 +58,7 @@ case "$group" in
   lpt)
     devices+=(-chardev "file,id=lpt,path=$work/lpt.bin" -device isa-parallel,chardev=lpt,index=0)
     ;;
-  serial)
+  serial | fleet)
     start_sim com2 --baud 19200
     devices+=(-chardev "serial,id=com2,path=$pts" -device isa-serial,chardev=com2,index=1)
     start_sim com3 --baud 115200
@@ -65,7 +66,7 @@ case "$group" in
     start_sim com4 --baud 19200 --baud-after-boot 115200
     devices+=(-chardev "serial,id=com4,path=$pts" -device isa-serial,chardev=com4,iobase=0x2e8,irq=7)
     ;;
-  *) echo "run-vm: unknown group '$group' (usb, lpt or serial)" >&2; exit 2 ;;
+  *) echo "run-vm: unknown group '$group' (usb, lpt, serial or fleet)" >&2; exit 2 ;;
 esac
 
 echo "run-vm: booting $kernel for the $group checks (work folder $work)"
@@ -92,7 +93,7 @@ case "$group" in
       host_bad lpt-bytes "$(cat "$work/lpt.check")"
     fi
     ;;
-  serial)
+  serial | fleet)
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     pids=()
