@@ -17,6 +17,8 @@ constexpr char kExitStatusHelp[] =
     "it at the next frame boundary, close the port and say what state the printer is in; the status is then "
     "130, 143 or 129 (141 for a closed output). A second Ctrl-C ends the tool at once.";
 
+constexpr char kShortExitStatusHelp[] = "Exit status: 0 success, 1 failure, 2 bad usage.";
+
 // The links as --link names them.
 struct LinkNaming {
   const char *name;
@@ -55,7 +57,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
   app.set_version_flag("--version", VersionLine(), "Show the version and exit");
   app.require_subcommand(1);
   app.fallthrough();  // the common options may also follow the command
-  app.footer(kExitStatusHelp);
+  // "/dev/..." and "/home/.../fw.upd" are paths on Windows too, not options.
+  app.allow_windows_style_options(false);
   bool quiet = false;
   bool verbose = false;
   std::string language;
@@ -111,6 +114,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
   CLI::App *info = app.add_subcommand(
       "info", "Show the image's size, version bytes, packet count and how long an upgrade takes on each link");
   info->add_option("IMAGE", options.image, "The firmware image file")->required();
+  info->add_flag("--json", options.json, "One JSON object instead of text");
+  // Set after the commands, which would inherit it: ports and info have the
+  // short one.
+  app.footer(kExitStatusHelp);
+  ports->footer(kShortExitStatusHelp);
+  info->footer(kShortExitStatusHelp);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
   ParsedCommandLine parsed;
@@ -125,6 +134,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
                                                              : ParsedCommandLine::Outcome::kHelp;
       parsed.text = out.str();
       return parsed;
+    }
+    // Without a command CLI11 only misses one; say what stands in its place.
+    if (error.get_name() == "RequiredError" && !upgrade->parsed() && !ports->parsed() && !info->parsed()) {
+      for (auto arg = args.begin(); arg != end; ++arg) {
+        if (arg->rfind("--lang", 0) == 0) {
+          if (*arg == "--lang") ++arg;
+          if (arg == end) break;
+          continue;
+        }
+        if (*arg == "-q" || *arg == "--quiet" || *arg == "-v" || *arg == "--verbose") continue;
+        const bool option = !arg->empty() && arg->front() == '-';
+        return UsageError((option ? "unknown option '" : "unknown command '") + *arg +
+                              "' (the commands: upgrade, ports, info)",
+                          jsonWanted);
+      }
     }
     return UsageError(error.what(), jsonWanted);
   }

@@ -103,7 +103,7 @@ void ConsoleReporter::DrawBar() {
   const double elapsed = ElapsedMs();
   const Language language = settings_.language;
   const std::string left =
-      CliMessage("time_left", {{"seconds", SecondsText(progress_->RemainingMs(elapsed))}}).In(language);
+      CliMessage("time_left", {{"duration", DurationText(progress_->RemainingMs(elapsed))}}).In(language);
   out_ << "\r"
        << DrawProgressBar(PaddedPhaseName(phase_, language), progress_->Fraction(elapsed), band_, left,
                           settings_.look);
@@ -155,14 +155,14 @@ void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std
   Message expected;
   switch (link) {
     case Link::kUsb:
-      expected = CliMessage("expected_duration", {{"seconds", SecondsText(duration.lowMs)}});
+      expected = CliMessage("expected_duration", {{"duration", DurationText(duration.lowMs)}});
       break;
     case Link::kSerial:
       expected = CliMessage("expected_duration_serial",
-                            {{"low", SecondsText(duration.lowMs)}, {"high", SecondsText(duration.highMs)}});
+                            {{"low", DurationText(duration.lowMs)}, {"high", DurationText(duration.highMs)}});
       break;
     case Link::kLpt:
-      expected = CliMessage("expected_duration_lpt", {{"seconds", SecondsText(duration.lowMs)}});
+      expected = CliMessage("expected_duration_lpt", {{"duration", DurationText(duration.lowMs)}});
       break;
   }
   if (settings_.json) {

@@ -85,7 +85,7 @@ void FleetView::DrawBars() {
                       static_cast<size_t>(phaseWidth));
     } else {
       label += Padded(PhaseMessage(printer.phase).In(language), static_cast<size_t>(phaseWidth));
-      left = CliMessage("time_left", {{"seconds", SecondsText(printer.RemainingMs(now))}}).In(language);
+      left = CliMessage("time_left", {{"duration", DurationText(printer.RemainingMs(now))}}).In(language);
     }
     fractions += printer.Fraction(now);
     leftMs = std::max(leftMs, printer.RemainingMs(now));
@@ -96,7 +96,7 @@ void FleetView::DrawBars() {
       Padded(CliMessage("fleet_total", {{"done", std::to_string(done)}, {"count", std::to_string(printers_.size())}})
                  .In(language),
              widestId_ + 1 + static_cast<size_t>(phaseWidth));
-  const std::string left = CliMessage("time_left", {{"seconds", SecondsText(leftMs)}}).In(language);
+  const std::string left = CliMessage("time_left", {{"duration", DurationText(leftMs)}}).In(language);
   block += "\r" + DrawProgressBar(total, printers_.empty() ? 0 : fractions / printers_.size(), -1, left, settings_.look);
   out_ << block;
   out_.flush();

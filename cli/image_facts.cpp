@@ -2,6 +2,7 @@
 #include "image_facts.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "sha256.h"
@@ -53,6 +54,18 @@ ExpectedDuration ExpectedUpgradeDuration(Link link, uint32_t fileSize) {
     }
   }
   return {};
+}
+
+Message DurationText(double ms) {
+  if (ms < 59950) return CliMessage("duration_seconds", {{"seconds", SecondsText(ms)}});
+  const long long seconds = std::llround(ms / 1000);
+  if (seconds < 3600) {
+    return CliMessage("duration_minutes",
+                      {{"minutes", std::to_string(seconds / 60)}, {"seconds", std::to_string(seconds % 60)}});
+  }
+  const long long minutes = (seconds + 30) / 60;
+  return CliMessage("duration_hours",
+                    {{"hours", std::to_string(minutes / 60)}, {"minutes", std::to_string(minutes % 60)}});
 }
 
 std::string SecondsText(double ms) {

@@ -8,6 +8,7 @@
 #include "cli_options.h"
 #include "frame.h"
 #include "image.h"
+#include "messages.h"
 
 namespace velloran::cli {
 
@@ -38,5 +39,9 @@ ExpectedDuration ExpectedUpgradeDuration(Link link, uint32_t fileSize);
 
 // Milliseconds as seconds with one decimal: "14.2".
 std::string SecondsText(double ms);
+
+// A duration as a reader takes it in: "14.2 s" below a minute, "12 min 5 s"
+// below an hour, "5 h 26 min" beyond.
+Message DurationText(double ms);
 
 }  // namespace velloran::cli

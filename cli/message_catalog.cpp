@@ -10,11 +10,11 @@ const CatalogRow kRows[] = {
     {"image_summary", "Image {path}: {size} bytes, version {version}, {packets} packets of {packet_size} bytes",
      "固件 {path}：{size}字节，版本 {version}，{packets}包，每包{packet_size}字节"},
     {"image_sha256", "SHA-256 of the image: {sha256}", "固件的SHA-256：{sha256}"},
-    {"expected_duration", "Expected duration: {seconds} s", "预计用时{seconds}秒"},
-    {"expected_duration_serial", "Expected duration: {low} s to {high} s, by the printer's baud rate",
-     "预计用时{low}至{high}秒，取决于打印机的波特率"},
-    {"expected_duration_lpt", "Expected duration: {seconds} s and the time the printer takes to accept the data",
-     "预计用时{seconds}秒，另加打印机接收数据所需的时间"},
+    {"expected_duration", "Expected duration: {duration}", "预计用时{duration}"},
+    {"expected_duration_serial", "Expected duration: {low} to {high}, by the printer's baud rate",
+     "预计用时{low}至{high}，取决于打印机的波特率"},
+    {"expected_duration_lpt", "Expected duration: {duration} and the time the printer takes to accept the data",
+     "预计用时{duration}，另加打印机接收数据所需的时间"},
 
     // The phases, as the bar names them.
     {"phase_prepare", "Preparing", "准备"},
@@ -24,7 +24,29 @@ const CatalogRow kRows[] = {
     {"phase_erase", "Erasing the flash", "擦除闪存"},
     {"phase_data", "Sending the image", "发送固件数据"},
     {"phase_finish", "Finishing", "结束升级"},
-    {"time_left", "{seconds} s left", "剩余{seconds}秒"},
+    {"time_left", "{duration} left", "剩余{duration}"},
+    {"duration_seconds", "{seconds} s", "{seconds}秒"},
+    {"duration_minutes", "{minutes} min {seconds} s", "{minutes}分{seconds}秒"},
+    {"duration_hours", "{hours} h {minutes} min", "{hours}小时{minutes}分"},
+
+    // velloran-cli info.
+    {"info_image", "image:    {path}", "固件：{path}"},
+    {"info_size", "size:     {size} bytes (8-byte header, {data} bytes of data)",
+     "大小：{size}字节（8字节文件头，{data}字节数据）"},
+    {"info_version", "version:  {version}", "版本：{version}"},
+    {"info_sha256", "sha256:   {sha256}", "SHA-256：{sha256}"},
+    {"info_packets", "packets:  {packets} of {packet_size} bytes", "分包：{packets}包，每包{packet_size}字节"},
+    {"info_packets_short",
+     "packets:  {packets} of {packet_size} bytes ({full} full; the last one {data} bytes of data and {fill} of zero "
+     "fill)",
+     "分包：{packets}包，每包{packet_size}字节（{full}包满包；最后一包{data}字节数据，另补{fill}字节零）"},
+    {"info_times", "upgrade time, by the pauses the procedures prescribe (the printer's answers add to it):",
+     "升级用时（按升级过程规定的等待时间计算，打印机的应答时间另计）："},
+    {"info_usb", "  usb:     {duration}", "  USB：{duration}"},
+    {"info_serial", "  serial:  {duration} with the printer at {baud} baud", "  串口：{duration}，打印机波特率为{baud}"},
+    {"info_lpt", "  lpt:     {duration} and the time the printer takes to accept the data",
+     "  并口：{duration}，另加打印机接收数据所需的时间"},
+    {"image_unloadable", "{path}: {cause} ({reason})", "{path}：{reason}（{cause}）"},
 
     // The closing line.
     {"upgrade_completed", "Upgrade completed: wrote {bytes} bytes in {seconds} s",

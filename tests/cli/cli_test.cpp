@@ -76,6 +76,12 @@ TEST(CommandLine, HelpAndVersion) {
   parsed = ParseCommandLine({"info", "-h"});
   EXPECT_NE(parsed.text.find("Usage: velloran-cli info"), std::string::npos) << parsed.text;
   EXPECT_EQ(parsed.text.find("--link"), std::string::npos);
+  // The upgrade's exit paragraph is the upgrade's (and the overview's) only.
+  for (const char *command : {"ports", "info"}) {
+    parsed = ParseCommandLine({command, "--help"});
+    EXPECT_EQ(parsed.text.find("SIGTERM"), std::string::npos) << parsed.text;
+    EXPECT_NE(parsed.text.find("Exit status: 0 success"), std::string::npos) << parsed.text;
+  }
 
   const CliRun run = RunArgs({"--version"});
   EXPECT_EQ(run.status, kExitOk);
@@ -98,7 +104,8 @@ TEST(CommandLine, RefusesBadUsageWithAReason) {
       {"ports", "extra"},
       {"ports", "--json", "--link", "usb"},
       {"info"},
-      {"info", "--json", "a.upd"},
+      {"frob", "a.upd"},                                         // unknown command
+      {"-V"},                                                    // unknown option
   };
   for (const auto &args : bad) {
     const ParsedCommandLine parsed = ParseCommandLine(args);
@@ -132,6 +139,10 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndSayWhy) {
   EXPECT_EQ(events[1]["event"], "result");
   EXPECT_EQ(events[1]["ok"], false);
   EXPECT_EQ(events[1]["reason"], "bad_usage");
+
+  // What stands where a command should is named.
+  EXPECT_NE(RunArgs({"frob", "fw.upd"}).err.find("unknown command 'frob'"), std::string::npos);
+  EXPECT_NE(RunArgs({"--lang", "en", "-V"}).err.find("unknown option '-V'"), std::string::npos);
 }
 
 TEST(PortArgument, TakesNamesNumbersAndDeviceNodes) {

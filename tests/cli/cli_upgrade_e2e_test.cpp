@@ -153,6 +153,31 @@ TEST(CliInfo, NamesTheCauseOfAnImageThatCannotBeLoaded) {
   }
 }
 
+// An image of 10 full packets and a short one of 100 bytes: each language,
+// and JSON.
+TEST(CliInfo, DescribesTheImageInTheReadersLanguageOrJson) {
+  const e2e::ImageFile image(10 * 512 + 100);
+  CliRun run = RunArgs({"info", "--lang", "en", image.Path()});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_NE(run.out.find("packets:  11 of 512 bytes (10 full; the last one 100 bytes of data and 412 of zero fill)"),
+            std::string::npos)
+      << run.out;
+  run = RunArgs({"info", "--lang", "zh", image.Path()});
+  EXPECT_NE(run.out.find("分包：11包，每包512字节（10包满包；最后一包100字节数据，另补412字节零）"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("bytes"), std::string::npos) << run.out;
+  run = RunArgs({"info", "--json", image.Path()});
+  EXPECT_EQ(run.status, kExitOk) << run.out;
+  const Json info = Json::parse(run.out);
+  EXPECT_EQ(info["packets"], 11);
+  EXPECT_EQ(info["last_packet_data"], 100);
+  EXPECT_EQ(info["serial"].size(), 6u);
+  EXPECT_EQ(info["sha256"].get<std::string>().size(), 64u);
+  run = RunArgs({"info", "--json", e2e::MissingImagePath()});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_EQ(Json::parse(run.out)["reason"], "image_missing");
+}
+
 TEST(CliUpgrade, PortThatCannotBeOpenedIsExplained) {
   // A serial port whose node is missing, and one that the user may not open.
   e2e::SetEnvironment("VELLORAN_DEVICE_MAP", "COM9=/nonexistent/ttyVELLORAN;COM10=/proc/version");

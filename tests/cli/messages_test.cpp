@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 
+#include "image_facts.h"
 #include "messages.h"
 #include "status_meaning.h"
 #include "upgrade_texts.h"
@@ -54,6 +55,13 @@ TEST(MessageCatalog, FillsTheMarks) {
   EXPECT_EQ(failed.en, "Upgrade failed before the printer was contacted: by SIGTERM, the procedure ended without a "
                        "completed finish");
   EXPECT_EQ(failed.zh, "升级失败，未与打印机通信：被SIGTERM、升级过程未正常结束");
+}
+
+TEST(Duration, SecondsMinutesOrHoursAndMinutes) {
+  EXPECT_EQ(DurationText(14249).en, "14.2 s");
+  EXPECT_EQ(DurationText(754000).en, "12 min 34 s");
+  EXPECT_EQ(DurationText(19537100).en, "5 h 26 min");
+  EXPECT_EQ(DurationText(19537100).zh, "5小时26分");
 }
 
 TEST(Language, TheLocaleDecidesInItsOrder) {
