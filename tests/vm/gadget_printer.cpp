@@ -31,6 +31,8 @@ struct Options {
   bool silent = false;
   unsigned unplugAfter = 0;  // 0: never
   std::string udcFile;
+  long replugAfterMs = -1;  // -1: never
+  std::string controller;
   std::string imageOut;
   bool exitAfterFinish = false;
   std::string ready;
@@ -46,6 +48,10 @@ bool Parse(int argc, char **argv, Options *o) {
     else if (a == "--unplug-after" && i + 2 < argc) {
       o->unplugAfter = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
       o->udcFile = argv[++i];
+    } else if (a == "--replug-after-boot" && i + 3 < argc) {
+      o->replugAfterMs = std::strtol(argv[++i], nullptr, 10);
+      o->udcFile = argv[++i];
+      o->controller = argv[++i];
     } else if (a == "--image-out" && i + 1 < argc) o->imageOut = argv[++i];
     else if (a == "--ready" && i + 1 < argc) o->ready = argv[++i];
     else return false;
@@ -71,6 +77,26 @@ void Unplug(const std::string &udcFile) {
   udc << "\n";
 }
 
+long long BootTimeMs() {
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Leaves the bus once the host has had time to take the boot reply and
+// close the node, and binds the gadget again after ms. The gadget node is
+// closed before the new binding: the kernel's printer function does not
+// survive a node held open across an unbind and a bind.
+void Replug(const Options &o, int fd) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Unplug(o.udcFile);
+  close(fd);
+  std::printf("gadget printer: left the bus at %lld ms\n", BootTimeMs());
+  std::this_thread::sleep_for(std::chrono::milliseconds(o.replugAfterMs));
+  std::ofstream(o.udcFile) << o.controller << "\n";
+  std::printf("gadget printer: back on the bus at %lld ms\n", BootTimeMs());
+}
+
 void SaveImage(const Options &o, const BootLoaderModel &model) {
   if (o.imageOut.empty()) return;
   std::ofstream out(o.imageOut, std::ios::binary | std::ios::trunc);
@@ -86,6 +112,7 @@ int main(int argc, char **argv) {
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: velloran-vm-gadget-printer NODE [--silent] [--unplug-after N UDC_FILE]\n"
+                 "         [--replug-after-boot MS UDC_FILE CONTROLLER]\n"
                  "         [--image-out FILE] [--exit-after-finish] [--ready FILE]\n");
     return 2;
   }
@@ -119,10 +146,8 @@ int main(int argc, char **argv) {
     }
     if (o.unplugAfter != 0 && model.Counters().packetsStored >= o.unplugAfter) {
       Unplug(o.udcFile);
-      timespec now{};
-      clock_gettime(CLOCK_BOOTTIME, &now);
-      std::printf("gadget printer: unplugged at %lld ms, after %u packets\n",
-                  static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000, model.Counters().packetsStored);
+      std::printf("gadget printer: unplugged at %lld ms, after %u packets\n", BootTimeMs(),
+                  model.Counters().packetsStored);
       break;
     }
     if (o.silent) continue;
@@ -132,6 +157,10 @@ int main(int argc, char **argv) {
         std::printf("gadget printer: reply not delivered (%s)\n", std::strerror(errno));
         status = 1;
       }
+    }
+    if (o.replugAfterMs >= 0 && !replies.empty() && model.Frames().back().command == CMD_ENTER_BOOT) {
+      Replug(o, fd);
+      return 0;
     }
     if (o.exitAfterFinish && model.Finished()) {
       // Let the host take the last reply before the node goes away.

@@ -41,8 +41,8 @@ start_sim() {
   shift
   "$build/bin/velloran-sim" serial "$@" --image-out "$work/$name.flash" >"$work/$name.log" 2>&1 &
   pids+=($!)
-  local i
-  for i in $(seq 100); do
+
+  for _ in $(seq 100); do
     pts=$(sed -n 's/^listening: serial printer on \([^ ]*\) .*/\1/p' "$work/$name.log")
     [ -n "$pts" ] && return 0
     sleep 0.1

@@ -28,7 +28,6 @@ upgrade_at serial-rate-change COM4 19200/115200
 
 # The output drain on a real UART: Flush returns once the driver's queue and
 # the transmitter are empty.
-t0=$(now_ms)
 if velloran-vm-uart flush COM2 9600 2000 >/tmp/flush.out; then
   ok serial-flush "$(cat /tmp/flush.out)"
 else

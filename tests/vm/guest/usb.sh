@@ -1,13 +1,13 @@
-# USB: two printer gadgets on two dummy controllers, seen by the kernel's own
-# usblp driver as /dev/usb/lp0 and /dev/usb/lp1.
+# USB: printer gadgets on dummy controllers, seen by the kernel's own usblp
+# driver as /dev/usb/lp0 and /dev/usb/lp1, later also lp2 and lp3.
 . /checks/common.sh
 
 load usb-common usbcore udc-core configfs libcomposite usb_f_printer usblp
-MODARGS="num=2" load dummy_hcd
+MODARGS="num=4" load dummy_hcd
 mount -t configfs none /sys/kernel/config
 gadgets=/sys/kernel/config/usb_gadget
 
-# gadget NAME VENDOR PRODUCT CONTROLLER
+# gadget NAME VENDOR PRODUCT CONTROLLER SERIAL
 gadget() {
   g=$gadgets/$1
   mkdir -p "$g/strings/0x409" "$g/functions/printer.$1" "$g/configs/c.1"
@@ -15,6 +15,7 @@ gadget() {
   echo "0x$3" >"$g/idProduct"
   echo Velloran >"$g/strings/0x409/manufacturer"
   echo "Printer $1" >"$g/strings/0x409/product"
+  echo "$5" >"$g/strings/0x409/serialnumber"
   echo "MFG:Velloran;MDL:$1;CLS:PRINTER;" >"$g/functions/printer.$1/pnp_string"
   ln -s "$g/functions/printer.$1" "$g/configs/c.1/"
   echo "$4" >"$g/UDC"
@@ -23,9 +24,9 @@ plug() { echo "$2" >"$gadgets/$1/UDC"; }
 unplug() { echo >"$gadgets/$1/UDC"; }
 
 # The first gadget made owns /dev/g_printer0 and enumerates first (lp0).
-gadget other 1234 5678 dummy_udc.0
+gadget other 1234 5678 dummy_udc.0 VL-0001
 wait_for /dev/usb/lp0 20 || bad usb-enumeration "no /dev/usb/lp0"
-gadget ours 067b 2305 dummy_udc.1
+gadget ours 067b 2305 dummy_udc.1 VL-0002
 wait_for /dev/usb/lp1 20 || bad usb-enumeration "no /dev/usb/lp1"
 ls -l /dev/usb/ /dev/g_printer*
 for lp in lp0 lp1; do
@@ -63,7 +64,7 @@ fi
 # 2. A printer held open by another program: usblp allows one opener.
 held /dev/usb/lp1 upgrade --link usb "$image"
 # The advice names the printer, its node and the program that holds it.
-if [ "$status" -eq 1 ] && grep -q "USB [0-9a-f]*:[0-9a-f]* [^ ]* (/dev/usb/lp1) cannot be opened: it is in use by .*(process $holder)" "$out"; then
+if [ "$status" -eq 1 ] && grep -q "USB [0-9a-f]*:[0-9a-f]* [^ ]* (/dev/usb/lp1) cannot be opened: it is held by .*(process $holder)" "$out"; then
   ok usb-held-elsewhere "(refused after ${elapsed_ms} ms)"
 else
   bad usb-held-elsewhere "exit $status"
@@ -130,6 +131,105 @@ if [ "$status" -eq 1 ] && grep -q 'COM2 does not exist (/dev/ttyS1 has no port b
   ok serial-port-without-uart "(refused after ${elapsed_ms} ms)"
 else
   bad serial-port-without-uart "exit $status after ${elapsed_ms} ms"
+fi
+
+# 6. Four printers of supported makers; the two new ones report the same
+#    serial number, so their ids are their port paths.
+gadget third 067b 2305 dummy_udc.2 VL-DUP
+wait_for /dev/usb/lp2 20 || bad usb-enumeration "no /dev/usb/lp2"
+gadget fourth 0483 5740 dummy_udc.3 VL-DUP
+wait_for /dev/usb/lp3 20 || bad usb-enumeration "no /dev/usb/lp3"
+port_path() { basename "$(readlink -f "/sys/class/usbmisc/$1/device/..")"; }
+path2=$(port_path lp2)
+path3=$(port_path lp3)
+echo "vm: port paths lp0 $(port_path lp0), lp1 $(port_path lp1), lp2 $path2, lp3 $path3"
+cli ports
+if [ "$status" -eq 0 ] && grep -q '^ *id VL-0002, port path ' "$out" && grep -q "^ *id $path2, port path $path2" "$out" &&
+  grep -q "^ *id $path3, port path $path3" "$out" && grep -q '^ *IEEE 1284 MFG:Velloran;MDL:ours;' "$out"; then
+  ok usb-ports-ids "(serial number VL-0002; port paths $path2 and $path3 for the shared serial number)"
+else
+  bad usb-ports-ids "exit $status"
+fi
+
+# serve N ARGS...: printers on the four gadget nodes, the Nth with ARGS
+# (its process: $chosen_pid).
+serve() {
+  chosen=$1
+  shift
+  served=""
+  for n in 0 1 2 3; do
+    if [ "$n" = "$chosen" ]; then
+      printer "/dev/g_printer$n" "$@"
+      chosen_pid=$!
+    else
+      printer "/dev/g_printer$n"
+    fi
+    served="$served $!"
+  done
+  usleep 300000
+}
+unserve() {
+  # shellcheck disable=SC2086
+  kill $served 2>/dev/null
+  # shellcheck disable=SC2086
+  wait $served 2>/dev/null
+}
+# frames_besides N: the frames that reached the gadgets other than the Nth.
+frames_besides() {
+  sum=0
+  for n in 0 1 2 3; do [ "$n" = "$1" ] || sum=$((sum + $(frames_of "g_printer$n"))); done
+  echo "$sum"
+}
+
+# 7. Choice by serial number (a whole upgrade), by port path and by node
+#    (silent printers: the frames show where the upgrade went).
+serve 1 --exit-after-finish --image-out /tmp/flash.bin
+cli --lang zh upgrade --link usb --port VL-0002 "$image"
+wait "$chosen_pid"
+unserve
+if [ "$status" -eq 0 ] && flash_matches /tmp/flash.bin && [ "$(frames_besides 1)" -eq 0 ]; then
+  ok usb-choice-serial "(${elapsed_ms} ms; no frame at the other three)"
+else
+  bad usb-choice-serial "exit $status, frames at the others: $(frames_besides 1)"
+fi
+for choice in "2 $path2 port-path" "3 /dev/usb/lp3 node"; do
+  set -- $choice
+  serve "$1" --silent
+  cli --lang zh upgrade --link usb --port "$2" "$image"
+  unserve
+  if [ "$status" -eq 1 ] && grep -q '打印机未响应！终止！' "$out" && [ "$(frames_of "g_printer$1")" -ge 1 ] &&
+    [ "$(frames_besides "$1")" -eq 0 ]; then
+    ok "usb-choice-$3" "($2: $(frames_of "g_printer$1") frames there, none elsewhere)"
+  else
+    bad "usb-choice-$3" "exit $status, frames there $(frames_of "g_printer$1"), elsewhere $(frames_besides "$1")"
+  fi
+done
+
+# 8. A serial number that two printers report is refused, naming both.
+serve none
+cli --lang en upgrade --link usb --port VL-DUP "$image"
+unserve
+if [ "$status" -eq 1 ] && grep -q "'VL-DUP' names more than one USB printer: .*$path2.* and .*$path3" "$out" &&
+  [ "$(frames_besides none)" -eq 0 ]; then
+  ok usb-choice-ambiguous "(refused after ${elapsed_ms} ms)"
+else
+  bad usb-choice-ambiguous "exit $status, frames $(frames_besides none)"
+fi
+
+# 9. The chosen printer leaves the bus after the boot switch and comes back
+#    after 4 s, past the 3 s pause: the version check's open must not take
+#    the printer that enumerates first (lp0) instead.
+serve 1 --replug-after-boot 4000 "$gadgets/ours/UDC" dummy_udc.1
+cli --lang zh upgrade --link usb --port VL-0002 "$image"
+wait "$chosen_pid"
+wait_for /dev/usb/lp1 20
+unserve
+printer_log g_printer1
+if [ "$status" -eq 1 ] && grep -q 'Open USB Failed！' "$out" && [ "$(frames_of g_printer1)" -eq 1 ] &&
+  [ "$(frames_besides 1)" -eq 0 ]; then
+  ok usb-reenumeration "(the open after the pause failed; no frame at the other printers)"
+else
+  bad usb-reenumeration "exit $status, frames at the chosen $(frames_of g_printer1), at lp0 $(frames_of g_printer0), at the others $(frames_besides 1)"
 fi
 
 summary
