@@ -162,9 +162,13 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   }
   reporter.ReportNote(CliMessage("port_used", {{"port", PortWithNode(used.name, used.node)}}));
   if (!othersAttached.empty()) {
-    std::string others;
-    for (const std::string &id : othersAttached) others += (others.empty() ? "" : ", ") + PrintableText(id);
-    reporter.ReportNote(CliMessage("usb_others_attached", {{"chosen", PrintableText(target.id)}, {"others", others}}));
+    std::vector<Message> others;
+    for (const std::string &id : othersAttached) {
+      const std::string shown = PrintableText(id);
+      others.push_back({"", shown, shown});
+    }
+    reporter.ReportNote(
+        CliMessage("usb_others_attached", {{"chosen", PrintableText(target.id)}, {"others", MessageList(others)}}));
   }
   // Every open of the USB procedure keeps to the printer chosen here.
   std::optional<UsbPrinterPin> pin;
