@@ -18,6 +18,7 @@ inline constexpr int kExitUsage = 2;
 struct OutputTerminal {
   bool isTerminal = false;
   int columns = 0;  // 0: unknown
+  int (*columnsNow)() = nullptr;  // the width when asked again (the terminal may be resized)
 };
 
 // How the output looks: the options, the terminal and the environment

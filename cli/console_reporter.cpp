@@ -92,9 +92,17 @@ void ConsoleReporter::AddProgress(Json &event, double elapsedMs) const {
   if (!resultReported_) event["eta_ms"] = static_cast<long long>(progress_->RemainingMs(elapsedMs));
 }
 
+BarLook ConsoleReporter::LookNow() const {
+  BarLook look = settings_.look;
+  const int columns = settings_.terminalColumns ? settings_.terminalColumns() : 0;
+  if (columns > 0) look.columns = columns;
+  return look;
+}
+
 void ConsoleReporter::ClearBar() {
   if (!barShown_) return;
-  out_ << "\r" << std::string(static_cast<size_t>(std::max(1, settings_.look.columns - 1)), ' ') << "\r";
+  // As wide as the terminal is now: wider would wrap and leave a line.
+  out_ << "\r" << std::string(static_cast<size_t>(std::max(1, LookNow().columns - 1)), ' ') << "\r";
   barShown_ = false;
 }
 
@@ -106,7 +114,7 @@ void ConsoleReporter::DrawBar() {
       CliMessage("time_left", {{"duration", DurationText(progress_->RemainingMs(elapsed))}}).In(language);
   out_ << "\r"
        << DrawProgressBar(PaddedPhaseName(phase_, language), progress_->Fraction(elapsed), band_, left,
-                          settings_.look);
+                          LookNow());
   out_.flush();
   CheckOutput();
   barShown_ = true;
@@ -214,10 +222,17 @@ void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
     PrintLine(prefix + message.In(language));
   } else if (meaning.kind == StatusKind::kFailure) {
     PrintLine(message.In(language));
+  } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && meaning.id == "baud_found") {
+    PrintLine(message.In(language));  // a log keeps the rate found
   } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && phase != namedPhase_) {
-    // Without a bar, the start of each phase is the progress shown.
+    // Without a bar, the start of each phase is the progress shown; the data
+    // phase with its packet count.
     namedPhase_ = phase;
-    PrintLine(PhaseMessage(phase).In(language) + "...");
+    const Message named = phase == UpgradePhase::kData && imageKnown_
+                              ? CliMessage("phase_data_packets", {{"packets", std::to_string(progress_->Packets())},
+                                                                  {"packet_size", std::to_string(progress_->PacketSize())}})
+                              : PhaseMessage(phase);
+    PrintLine(named.In(language) + "...");
   } else {
     DrawBar();
   }

@@ -35,6 +35,9 @@ struct OutputSettings {
   bool json = false;
   bool bar = false;  // draw the progress bar (the output is a terminal)
   BarLook look;
+  // The terminal's width now (0: unknown), asked before each drawing, so that
+  // a resized terminal gets a bar of its new width; nullptr: look.columns.
+  int (*terminalColumns)() = nullptr;
   Language language = Language::kEnglish;
   Verbosity verbosity = Verbosity::kNormal;
 };
@@ -89,6 +92,7 @@ class ConsoleReporter : public UpgradeWindow {
   void PrintLine(const std::string &line);  // above the bar
   void DrawBar();                           // with the mutex held
   void ClearBar();
+  BarLook LookNow() const;  // settings_.look at the terminal's width now
   void StartTicker();
   void StopTicker();
   // The progress members of a JSON event, where they apply.

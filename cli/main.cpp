@@ -10,7 +10,8 @@ int main(int argc, char **argv) {
   // Before any thread starts: they inherit the signals' blocking.
   velloran::cli::WatchForInterruption();
   const velloran::cli::OutputTerminal terminal{velloran::platform::StreamIsTerminal(stdout),
-                                               velloran::platform::TerminalColumns(stdout)};
+                                               velloran::platform::TerminalColumns(stdout),
+                                               [] { return velloran::platform::TerminalColumns(stdout); }};
   const int status = velloran::cli::RunCli(argc, argv, std::cout, std::cerr, terminal);
   velloran::cli::EndLikeTheStop();
   return status;

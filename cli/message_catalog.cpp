@@ -23,6 +23,8 @@ const CatalogRow kRows[] = {
     {"phase_version", "Checking the version", "检查版本"},
     {"phase_erase", "Erasing the flash", "擦除闪存"},
     {"phase_data", "Sending the image", "发送固件数据"},
+    {"phase_data_packets", "Sending the image: {packets} packets of {packet_size} bytes",
+     "发送固件数据：{packets}包，每包{packet_size}字节"},
     {"phase_finish", "Finishing", "结束升级"},
     {"time_left", "{duration} left", "剩余{duration}"},
     {"duration_seconds", "{seconds} s", "{seconds}秒"},

@@ -46,9 +46,12 @@ std::string DrawProgressBar(std::string_view phase, double fraction, int band, s
   std::string head = std::string(phase) + "  ";
   std::string tail = std::string(" ") + percent + (timeLeft.empty() ? "" : "  ") + std::string(timeLeft);
   const auto widthOf = [](const std::string &text) { return DisplayWidth(platform::NarrowTextToUtf8(text)); };
-  // What does not fit goes: first the phase, then the time left.
-  if (width - widthOf(head) - widthOf(tail) - 2 < kMinimumCells) head.clear();
-  if (width - widthOf(tail) - 2 < kMinimumCells) tail = std::string(" ") + percent;
+  // What does not fit goes: first the phase's padding, then the time left,
+  // then the phase.
+  const auto fits = [&] { return width - widthOf(head) - widthOf(tail) - 2 >= kMinimumCells; };
+  if (!fits()) head = std::string(phase.substr(0, phase.find_last_not_of(' ') + 1)) + "  ";
+  if (!fits()) tail = std::string(" ") + percent;
+  if (!fits()) head.clear();
   const int cells = std::max(0, width - widthOf(head) - widthOf(tail) - 2);
   const int filled = static_cast<int>(fraction * cells);
   std::string line = head + "[";

@@ -21,6 +21,7 @@ OutputSettings SettingsFor(const CliOptions &options, const OutputTerminal &term
   settings.language = options.language.value_or(LanguageFromEnvironment());
   settings.bar = terminal.isTerminal && !options.json && options.verbosity != Verbosity::kQuiet;
   settings.look.columns = terminal.columns > 0 ? terminal.columns : kDefaultColumns;
+  settings.terminalColumns = terminal.columnsNow;
   settings.look.colour = ColourWanted(std::getenv("NO_COLOR"), std::getenv("TERM"));
   return settings;
 }

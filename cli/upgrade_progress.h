@@ -38,6 +38,7 @@ class UpgradeProgress {
   UpgradePhase Phase() const { return phase_; }
   uint32_t Packet() const { return packet_; }
   uint32_t Packets() const;
+  uint32_t PacketSize() const { return packetSize_; }
   uint64_t BytesSent() const;
   uint64_t BytesTotal() const;
   std::optional<uint32_t> Baud() const { return baud_; }

@@ -304,7 +304,8 @@ TEST(ConsoleReporter, NormalOutputNamesTheFinishAfterTheLastPacket) {
     reporter.OnUpgradeStatus(new std::string(line), 0);
   }
   reporter.ReportResult(true);
-  EXPECT_NE(out.str().find("Sending the image...\nFinishing...\nWrote 1024 bytes in "), std::string::npos)
+  EXPECT_NE(out.str().find("Sending the image: 2 packets of 512 bytes...\nFinishing...\nWrote 1024 bytes in "),
+            std::string::npos)
       << out.str();
   EXPECT_NE(out.str().find("Image demo\\x1B]0;pwned\\x07.upd: 600 bytes"), std::string::npos) << out.str();
 }

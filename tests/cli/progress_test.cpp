@@ -20,7 +20,12 @@ TEST(ProgressBar, FillsTheTerminalWidthWithoutWrapping) {
     EXPECT_NE(line.find(" 50%"), std::string::npos) << line;
     EXPECT_NE(line.find("8.1 s left"), std::string::npos) << line;
   }
-  // Too narrow for everything: the phase goes first, then the time left.
+  // Too narrow for everything: the phase's padding goes first, then the time
+  // left, then the phase.
+  const std::string forty = DrawProgressBar("Erasing the flash      ", 0.5, 0, "8.1 s left", {40, false});
+  EXPECT_EQ(DisplayWidth(forty), 39) << forty;
+  EXPECT_EQ(forty.rfind("Erasing the flash  [", 0), 0u) << forty;
+  EXPECT_EQ(forty.find("left"), std::string::npos) << forty;
   const std::string narrow = DrawProgressBar("Erasing the flash", 0.5, 0, "8.1 s left", {30, false});
   EXPECT_EQ(DisplayWidth(narrow), 29) << narrow;
   EXPECT_EQ(narrow.find("Erasing"), std::string::npos) << narrow;
