@@ -62,7 +62,7 @@ entry() { echo "$fleet" | grep -q "{\"target\":\"FLEET$1\",[^}]*\"result\":\"$2\
 if [ "$usb_status" -eq 1 ] && echo "$fleet" | grep -q '^{"event":"fleet_result","phase":"finish","id":"fleet_failed"' &&
   entry 1 completed && entry 2 failed && entry 3 failed && entry 4 completed &&
   flash_matches /tmp/flash1.bin && flash_matches /tmp/flash4.bin; then
-  ok fleet-usb "(four gadgets in ${usb_ms} ms: FLEET1 and FLEET4 completed with their flash compared, FLEET2 unplugged and FLEET3 silent failed alone)"
+  ok fleet-usb "(four gadgets, ended ${usb_ms} ms after the start of both commands: FLEET1 and FLEET4 completed with their flash compared, FLEET2 unplugged and FLEET3 silent failed alone)"
 else
   bad fleet-usb "exit $usb_status after ${usb_ms} ms"
 fi
