@@ -67,7 +67,6 @@ void FleetView::DrawBars() {
   if (!settings_.bar) return;
   const auto now = std::chrono::steady_clock::now();
   const Language language = settings_.language;
-  std::string phaseWidthProbe;
   int phaseWidth = 0;
   for (int p = 0; p <= static_cast<int>(UpgradePhase::kFinish); ++p) {
     phaseWidth = std::max(phaseWidth, DisplayWidth(platform::NarrowTextToUtf8(
