@@ -40,6 +40,17 @@ Json Event(const char *name, UpgradePhase phase, const Message &message) {
   return event;
 }
 
+// The printer's state after a failure and what to do, by how far the
+// upgrade got.
+Message FailedPrinterState(UpgradeReach reach, const std::string &port, uint32_t packet) {
+  switch (reach) {
+    case UpgradeReach::kNothingSent: return CliMessage("failed_nothing_changed", {{"port", port}});
+    case UpgradeReach::kBootMode: return CliMessage("failed_in_boot_mode", {{"port", port}});
+    case UpgradeReach::kFlash: break;
+  }
+  return CliMessage("failed_flash_written", {{"port", port}, {"packet", std::to_string(packet)}});
+}
+
 }  // namespace
 
 ConsoleReporter::ConsoleReporter(std::ostream &out, std::ostream &err, OutputSettings settings)
@@ -308,6 +319,10 @@ void ConsoleReporter::ReportResult(bool ok, std::string_view reasonId) {
                                             {"sent", std::to_string(sent)},
                                             {"total", std::to_string(total)}});
   }
+  // A failure says what state it left the printer in (a stop has said it).
+  const bool stop = !printerState_.empty();
+  const UpgradeReach reach = ReachedSoFar();
+  const uint32_t packet = progress_ && progress_->InDataPhase() ? progress_->Packet() : 0;
   if (settings_.json) {
     Json event = Event("result", phase_, closing);
     event["ok"] = ok;
@@ -316,13 +331,19 @@ void ConsoleReporter::ReportResult(bool ok, std::string_view reasonId) {
     event["bytes_sent"] = sent;
     event["bytes_total"] = total;
     event["duration_ms"] = static_cast<long long>(elapsed);
-    if (!printerState_.empty()) event["printer"] = printerState_;
+    if (!ok) {
+      event["printer"] = stop ? printerState_ : std::string(PrinterStateName(reach));
+      event["packet"] = packet;
+    }
     Emit(event);
     return;
   }
   ClearBar();
   // An error before the upgrade began has been said already.
   if (begun_) out_ << closing.In(language) << "\n";
+  // After a failure once the printer was contacted: its state and the next step.
+  if (!ok && !stop && begun_ && phase_ != UpgradePhase::kPrepare)
+    out_ << FailedPrinterState(reach, port_, packet).In(language) << "\n";
   out_.flush();
 }
 

@@ -59,6 +59,19 @@ const CatalogRow kRows[] = {
      "已通过并口写入{bytes}字节，用时{seconds}秒；并口无法确认打印机是否接收了这些数据"},
     {"upgrade_failed", "Upgrade failed after {seconds} s: {reason}; {sent} of {total} bytes written",
      "升级失败，用时{seconds}秒：{reason}；已写入{sent}/{total}字节"},
+    // After a failure: the printer's state and the next step.
+    {"failed_nothing_changed",
+     "No frame changed anything on the printer on {port}: check that it is switched on and connected there, then "
+     "run the upgrade again.",
+     "{port}上的打印机没有任何改变：请检查打印机已打开并连接在该端口上，然后重新运行升级。"},
+    {"failed_in_boot_mode",
+     "The printer on {port} may be in boot mode with its firmware unchanged: switch it off and on, then run the "
+     "upgrade again.",
+     "{port}上的打印机可能处于Boot模式，固件没有改变：请断电重启，然后重新运行升级。"},
+    {"failed_flash_written",
+     "The flash of the printer on {port} is erased or partly written (the printer took packet {packet}): keep it "
+     "powered and run the upgrade again.",
+     "{port}上打印机的闪存已被擦除或只写入了一部分（打印机已接收第{packet}包）：请保持打印机通电，并重新运行升级。"},
     {"upgrade_failed_before_start", "Upgrade failed before the printer was contacted: {reason}",
      "升级失败，未与打印机通信：{reason}"},
     {"upgrade_failed_unreported", "the procedure ended without a completed finish",
@@ -198,6 +211,9 @@ const CatalogRow kRows[] = {
     {"stopped_by_sighup", "because the terminal went away (SIGHUP)", "因终端断开（SIGHUP）"},
     {"stopped_by_closed_output", "because its output was closed", "因输出被关闭"},
     {"interrupted", "interrupted by Ctrl-C (SIGINT)", "被Ctrl-C（SIGINT）中断"},
+    {"stop_asked",
+     "stopping after the printer answers the frame on its way, at most 3 s; Ctrl-C again to quit now",
+     "将在打印机答复正在发送的帧后停止，最多3秒；再按Ctrl-C立即退出"},
     {"terminated", "ended by SIGTERM", "被SIGTERM终止"},
     {"hung_up", "the terminal went away (SIGHUP)", "终端已断开（SIGHUP）"},
     {"output_closed", "the output was closed", "输出已被关闭"},

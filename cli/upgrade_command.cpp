@@ -108,6 +108,7 @@ int Fail(ConsoleReporter &reporter, int status) {
 
 int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   ResetUpgradeInterruption();
+  SetInterruptionLanguage(options.language.value_or(LanguageFromEnvironment()));
   if (options.asTarget) ListenForStopRequests();
   const UpgradeRunning running;
   g_nPreferredBaudRate = static_cast<int>(options.baud);

@@ -1,7 +1,10 @@
 // The causes of a stop, the signal watcher's decision and the stop's report.
 #include "upgrade_interruption.h"
 
+#include <unistd.h>
+
 #include <atomic>
+#include <string>
 
 #include "stop_signals.h"
 
@@ -11,6 +14,7 @@ namespace {
 std::atomic<StopCause> g_cause{StopCause::kNone};
 std::atomic<bool> g_upgradeRunning{false};
 std::atomic<bool> g_stopEndedUpgrade{false};
+std::atomic<Language> g_language{Language::kEnglish};
 
 platform::StopSignal SignalOf(StopCause cause) {
   switch (cause) {
@@ -31,18 +35,43 @@ StopCause CauseOf(platform::StopSignal signal) {
   return StopCause::kTerminate;
 }
 
+// Written with write(2): the watcher thread must not wait for a stream that
+// the upgrade's thread holds (a full pipe, say).
+void Say(const Message &message) {
+  const std::string line = "velloran-cli: " + message.In(g_language) + "\n";
+  // On a terminal the progress bar may stand on the line.
+  const std::string text = isatty(STDOUT_FILENO) ? "\n" + line : line;
+  ssize_t ignored = write(STDERR_FILENO, text.data(), text.size());
+  (void)ignored;
+}
+
 void OnStopSignal(platform::StopSignal signal) {
   if (!g_upgradeRunning) platform::EndAsSignalled(signal);
-  StopUpgrade(CauseOf(signal));
+  const StopCause first = g_cause;
+  if (first != StopCause::kNone) {
+    // A second request ends the program at once, still saying what state
+    // the printer is in.
+    Say(DescribeStop(first, ReachedSoFar()).line);
+    platform::EndAsSignalled(SignalOf(first));
+  }
+  if (StopUpgrade(CauseOf(signal)) && signal == platform::StopSignal::kInterrupt) Say(CliMessage("stop_asked"));
 }
 
 }  // namespace
 
-void StopUpgrade(StopCause cause) {
+bool StopUpgrade(StopCause cause) {
+  // Ctrl-C and SIGTERM are someone's choice: they stop at the next frame
+  // boundary. A hang-up or a closed output is no one's: after the erase the
+  // upgrade runs to its end (what can no longer be written is dropped).
+  const bool chosen = cause == StopCause::kInterrupt || cause == StopCause::kTerminate;
+  if (!chosen && !RequestUpgradeStopBeforeErase()) return false;
   StopCause none = StopCause::kNone;
-  g_cause.compare_exchange_strong(none, cause);
-  RequestUpgradeStop();
+  const bool firstCause = g_cause.compare_exchange_strong(none, cause);
+  if (chosen) RequestUpgradeStop();
+  return firstCause;
 }
+
+void SetInterruptionLanguage(Language language) { g_language = language; }
 
 StopCause UpgradeStopCause() { return g_cause; }
 
@@ -69,10 +98,11 @@ StopReport DescribeStop(StopCause cause, UpgradeReach reach) {
   report.exitStatus = platform::SignalExitStatus(SignalOf(cause));
   const char *state = nullptr;
   switch (reach) {
-    case UpgradeReach::kNothingSent: report.printerState = "unchanged", state = "stopped_nothing_sent"; break;
-    case UpgradeReach::kBootMode: report.printerState = "boot_mode", state = "stopped_before_erase"; break;
-    case UpgradeReach::kFlash: report.printerState = "flash_written", state = "stopped_after_erase"; break;
+    case UpgradeReach::kNothingSent: state = "stopped_nothing_sent"; break;
+    case UpgradeReach::kBootMode: state = "stopped_before_erase"; break;
+    case UpgradeReach::kFlash: state = "stopped_after_erase"; break;
   }
+  report.printerState = PrinterStateName(reach);
   report.line = CliMessage(state, {{"cause", CliMessage(by)}});
   return report;
 }
@@ -82,6 +112,15 @@ void NoteStopEndedUpgrade() { g_stopEndedUpgrade = true; }
 void EndLikeTheStop() {
   if (!g_stopEndedUpgrade) return;
   platform::EndAsSignalled(SignalOf(g_cause));
+}
+
+const char *PrinterStateName(UpgradeReach reach) {
+  switch (reach) {
+    case UpgradeReach::kNothingSent: return "unchanged";
+    case UpgradeReach::kBootMode: return "boot_mode";
+    case UpgradeReach::kFlash: break;
+  }
+  return "flash_written";
 }
 
 }  // namespace velloran::cli

@@ -13,16 +13,23 @@ namespace velloran::cli {
 enum class StopCause { kNone, kInterrupt, kTerminate, kHangUp, kOutputClosed };
 
 // Records the cause (the first one counts) and asks the running procedure to
-// stop at its next frame boundary.
-void StopUpgrade(StopCause cause);
+// stop at its next frame boundary. A hang-up or a closed output does so only
+// before the erase; after it the upgrade runs to its end. True when this call
+// recorded the first cause.
+bool StopUpgrade(StopCause cause);
 StopCause UpgradeStopCause();
 
 // Clears the cause and the procedures' stop request before an upgrade.
 void ResetUpgradeInterruption();
 
+// The language of the lines said on the signal watcher's thread.
+void SetInterruptionLanguage(Language language);
+
 // Called by main before anything else: while an upgrade runs (see
-// UpgradeRunning), the signals stop it; otherwise they end the program at
-// once, as they do by default.
+// UpgradeRunning), the signals stop it (the first Ctrl-C is answered with a
+// line at once); a second one after a stop ends the program at once, with
+// the line on the printer's state; with no upgrade running they end the
+// program at once, as they do by default.
 void WatchForInterruption();
 
 // Marks the span in which a signal stops the upgrade instead of ending the
@@ -43,6 +50,10 @@ struct StopReport {
 };
 
 StopReport DescribeStop(StopCause cause, UpgradeReach reach);
+
+// "unchanged", "boot_mode", "flash_written": the printer's state by how far
+// the upgrade got, as the JSON results name it.
+const char *PrinterStateName(UpgradeReach reach);
 
 // Records that a stop ended the upgrade: main then ends the program the way
 // the signal would have (EndLikeTheStop).

@@ -15,9 +15,9 @@ enum class StopSignal {
 
 using StopHandler = void (*)(StopSignal);
 
-// From now on the first interrupt, termination or hang-up calls onStop on a
-// watcher thread (not in a signal handler); a second one ends the process at
-// once, as the signal does by default. Writing to a closed pipe no longer
+// From now on every interrupt, termination or hang-up calls onStop on a
+// watcher thread (not in a signal handler); onStop decides what a second
+// one does (EndAsSignalled ends the process at once). Writing to a closed pipe no longer
 // ends the process: the write fails (EPIPE) and the writer decides. Call it
 // once, before any other thread starts (POSIX threads inherit the blocked
 // signals from the thread that creates them).
@@ -30,16 +30,5 @@ void WatchStopSignals(StopHandler onStop);
 
 // 128 + the signal's number.
 int SignalExitStatus(StopSignal signal);
-
-// "SIGINT", "SIGTERM", "SIGHUP", "SIGPIPE".
-inline const char *SignalName(StopSignal signal) {
-  switch (signal) {
-    case StopSignal::kInterrupt: return "SIGINT";
-    case StopSignal::kTerminate: return "SIGTERM";
-    case StopSignal::kHangUp: return "SIGHUP";
-    case StopSignal::kBrokenPipe: return "SIGPIPE";
-  }
-  return "?";
-}
 
 }  // namespace velloran::platform

@@ -51,6 +51,18 @@ void RequestUpgradeStop() {
 
 bool UpgradeStopRequested() { return State().requestedFlag; }
 
+bool RequestUpgradeStopBeforeErase() {
+  StopState &state = State();
+  {
+    std::lock_guard lock(state.mutex);
+    if (state.reach >= UpgradeReach::kFlash) return false;
+    state.requested = true;
+    state.requestedFlag = true;
+  }
+  state.changed.notify_all();
+  return true;
+}
+
 void ResetUpgradeStop() {
   StopState &state = State();
   std::lock_guard lock(state.mutex);
@@ -71,7 +83,8 @@ bool PauseUnlessStopped(uint32_t ms) {
 
 bool MaySendFrame(const uint8_t *frame) {
   StopState &state = State();
-  if (state.requestedFlag) {
+  std::lock_guard lock(state.mutex);
+  if (state.requested) {
     state.honoured = true;
     return false;
   }

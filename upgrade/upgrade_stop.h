@@ -32,6 +32,13 @@ enum class UpgradeReach {
 void RequestUpgradeStop();
 bool UpgradeStopRequested();
 
+// Asks for a stop only if the erase has not gone out yet, and tells whether
+// it did. A stop that no one chose (a terminal gone, an output closed) must
+// not leave a printer with its flash half written when finishing would
+// have saved it. Decided under the same lock as MaySendFrame, so the erase
+// either goes out before the request and the run goes on, or not at all.
+bool RequestUpgradeStopBeforeErase();
+
 // Forgets an earlier request and what the last run sent.
 void ResetUpgradeStop();
 

@@ -7,6 +7,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace velloran::platform {
@@ -46,12 +48,16 @@ void WatchStopSignals(StopHandler onStop) {
   pthread_sigmask(SIG_BLOCK, &watched, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
   std::thread([watched, onStop] {
-    bool first = true;
     for (;;) {
       int number = 0;
-      if (sigwait(&watched, &number) != 0) continue;
-      if (!first) EndAsSignalled(FromNumber(number));
-      first = false;
+      const int error = sigwait(&watched, &number);
+      if (error != 0) {
+        // Only a bad set fails, and it would fail at every call: the
+        // signals stay blocked, so say so rather than spin.
+        std::fprintf(stderr, "velloran: Ctrl-C, SIGTERM and SIGHUP are not watched: sigwait: %s\n",
+                     std::strerror(error));
+        return;
+      }
       onStop(FromNumber(number));
     }
   }).detach();

@@ -5,19 +5,15 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 namespace velloran::platform {
 namespace {
 
 StopHandler g_onStop = nullptr;
-std::atomic<int> g_events{0};
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
   const StopSignal signal = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? StopSignal::kInterrupt
                             : event == CTRL_CLOSE_EVENT                         ? StopSignal::kHangUp
                                                                                 : StopSignal::kTerminate;
-  if (g_events.fetch_add(1) > 0) EndAsSignalled(signal);
   g_onStop(signal);
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
   // Closing, log-off and shut-down end the process once this handler

@@ -70,6 +70,17 @@ class CliProcess {
     }
   }
 
+  // The same for standard error.
+  bool WaitForErrLine(const std::string &text, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (size_t checked = 0;;) {
+      for (; checked < errLines_.size(); ++checked) {
+        if (errLines_[checked].find(text) != std::string::npos) return true;
+      }
+      if (!ReadSome(err_, errPending_, errLines_, deadline)) return false;
+    }
+  }
+
   void Signal(int number) { kill(pid_, number); }
 
   // The read end of standard output goes away: the next write fails.
