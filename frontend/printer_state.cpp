@@ -6,8 +6,10 @@ namespace {
 
 // In the order of UpgradeReach.
 const MessageRow kRows[] = {
-    {"stopped_nothing_sent", "Upgrade stopped {cause} before anything was sent to the printer: nothing changed.",
-     "升级{cause}停止，尚未向打印机发送任何数据：打印机没有任何改变。"},
+    // Probe frames of the baud-rate detection may have gone out; they change
+    // nothing on the printer.
+    {"stopped_nothing_sent", "Upgrade stopped {cause} before the boot switch: nothing on the printer changed.",
+     "升级{cause}停止，尚未切换至Boot模式：打印机上没有任何改变。"},
     {"stopped_before_erase",
      "Upgrade stopped {cause} before the erase: the printer's firmware is unchanged; it may stay in boot mode "
      "until it is switched off and on.",

@@ -229,7 +229,7 @@ TEST(ClosedDuringUpgrade, TheWarningSaysWhatStateThePrinterIsIn) {
   const std::string none = ClosedDuringUpgradeWarning(UpgradeReach::kNothingSent);
   const std::string boot = ClosedDuringUpgradeWarning(UpgradeReach::kBootMode);
   const std::string flash = ClosedDuringUpgradeWarning(UpgradeReach::kFlash);
-  EXPECT_NE(none.find("nothing changed"), std::string::npos) << none;
+  EXPECT_NE(none.find("nothing on the printer changed"), std::string::npos) << none;
   EXPECT_NE(boot.find("firmware is unchanged"), std::string::npos) << boot;
   EXPECT_NE(flash.find("erased or partly written"), std::string::npos) << flash;
   EXPECT_NE(flash.find("run the upgrade again"), std::string::npos) << flash;

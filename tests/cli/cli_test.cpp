@@ -258,7 +258,7 @@ TEST(ConsoleReporter, TextSpeaksTheReadersLanguage) {
   }
 }
 
-TEST(ConsoleReporter, QuietOutputIsTheFailureAndTheClosingLine) {
+TEST(ConsoleReporter, QuietOutputIsTheFailureTheClosingLineAndThePrintersState) {
   std::ostringstream out, err;
   OutputSettings settings;
   settings.verbosity = Verbosity::kQuiet;
@@ -270,7 +270,8 @@ TEST(ConsoleReporter, QuietOutputIsTheFailureAndTheClosingLine) {
   reporter.ReportResult(false);
   const std::string text = out.str();
   EXPECT_EQ(text.rfind("The printer did not take the frame; stopped\nUpgrade failed after ", 0), 0u) << text;
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+  EXPECT_NE(text.find("\nNo frame changed anything on the printer on LPT1"), std::string::npos) << text;
 }
 
 TEST(ConsoleReporter, NormalOutputNamesThePhasesAndTheFailures) {
