@@ -1,12 +1,13 @@
 // What each status line and message box of the procedures means, for front
 // ends that show it in another language or hand it to a program: a stable
 // id, an English rendering, the phase of the upgrade it belongs to, and
-// whether it reports a failure. The texts themselves (upgrade_texts.h) are
-// sent unchanged; this only reads them.
+// whether it reports a failure. The texts and their meanings are one table
+// (upgrade_texts.h); the texts are sent unchanged.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,5 +38,18 @@ struct StatusMeaning {
 
 // The meaning of a status line or message-box text as a procedure sent it.
 StatusMeaning MeaningOfStatusText(std::string_view text);
+
+// One row of the table of upgrade_texts.h.
+struct StatusTextRow {
+  const char *text;  // as sent; "%u" stands for a number
+  const char *id;
+  const char *english;  // "%u" takes the same number
+  std::optional<UpgradePhase> phase;
+  StatusKind kind;
+};
+
+// Every text the procedures send, each once (the message box of an image
+// that cannot be loaded, which carries its cause, aside).
+std::span<const StatusTextRow> StatusTextRows();
 
 }  // namespace velloran

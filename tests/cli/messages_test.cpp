@@ -78,32 +78,19 @@ TEST(Language, TheLocaleDecidesInItsOrder) {
 }
 
 TEST(StatusMeaning, EveryTextOfTheProceduresHasItsOwnId) {
-  const char *texts[] = {
-      text::kPreparingBoot, text::kBootEntered, text::kGettingVersion, text::kVersionMatch,
-      text::kVersionMismatch, text::kEraseStart, text::kEraseDots, text::kEraseDone, text::kNoReplyEnd,
-      text::kReplyChecksumExit, text::kCrcErrorExit, text::kFlashErrorExit, text::kOtherFaultExit, text::kExit,
-      text::kFirmwareFault, text::kTransferError, text::kPacketCrcFault, text::kCrcErrorEnd,
-      text::kFlashErrorEnd, text::kOtherFaultEnd, text::kUpgradeDone, text::kNoBaudFound,
-      text::kLptNoReplyExit, text::kLptPacketInfo, text::kLptCheckingVersion, text::kLptVersionChecked,
-      text::kLptEraseDone, text::kLptSendFailed, text::kLptUpgradeFailed, text::kImageMissing,
-      text::kImageUnreadable, text::kImageEmpty, text::kImageTooShort, text::kImageShortRead,
-      text::kImageTooLarge, text::kImageNoMemory, text::kPacketSizeZero, text::kPacketSizeTooLarge,
-      text::kBoxOpenUsbFailed, text::kBoxCloseUsbFailed, text::kBoxWriteFailed, text::kBoxDataOpenUsbFailed,
-      text::kBoxDataWriteFailed, text::kBoxUpgradeComplete, text::kBoxPortOpenFailed,
-      text::kBoxLptUpgradeComplete};
   std::set<std::string> ids;
-  for (const char *text : texts) {
-    const StatusMeaning meaning = MeaningOfStatusText(text);
-    EXPECT_NE(meaning.id, "unknown") << text;
-    EXPECT_TRUE(ids.insert(meaning.id).second) << "twice: " << meaning.id;
-    EXPECT_TRUE(IsId(meaning.id)) << meaning.id;
-    EXPECT_FALSE(meaning.english.empty());
-    EXPECT_EQ(meaning.english.find("%u"), std::string::npos);
+  for (const StatusTextRow &row : StatusTextRows()) {
+    EXPECT_TRUE(ids.insert(row.id).second) << "twice: " << row.id;
+    EXPECT_TRUE(IsId(row.id)) << row.id;
     // English only: the English rendering has no Chinese in it.
-    for (const char c : meaning.english) EXPECT_LT(static_cast<unsigned char>(c), 0x80) << meaning.id;
-    const Message message = ProcedureMessage(text);
-    EXPECT_EQ(message.zh, text);  // the exact text stays what it was
-    EXPECT_EQ(message.id, meaning.id);
+    for (const char *c = row.english; *c != '\0'; ++c) EXPECT_LT(static_cast<unsigned char>(*c), 0x80) << row.id;
+    // A text is found as itself (a numbered one with a number in it).
+    std::string sent = row.text;
+    if (const size_t mark = sent.find("%u"); mark != std::string::npos) sent.replace(mark, 2, "7");
+    const Message message = ProcedureMessage(sent);
+    EXPECT_EQ(message.id, row.id) << sent;
+    EXPECT_EQ(message.zh, sent);  // the exact text stays what it was
+    EXPECT_EQ(message.en.find("%u"), std::string::npos) << message.en;
   }
 }
 
