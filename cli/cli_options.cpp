@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "baud_detection.h"
 #include "device_name_syntax.h"
 #include "velloran_version.h"
 
@@ -96,10 +97,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
   CLI::Option *recordOption = upgrade->add_option(
       "--record", options.record, "Append one JSON line per printer to FILE: times, image, SHA-256, result");
   recordOption->type_name("FILE");
+  const std::vector<unsigned> rates(std::begin(kDetectionRates), std::end(kDetectionRates));
+  std::string rateList;
+  for (const unsigned rate : rates) rateList += (rateList.empty() ? "" : ", ") + std::to_string(rate);
   upgrade->add_option("--baud", options.baud,
-                      "Serial link only: try this rate first in both baud-rate detections (4800, 9600, 19200, "
-                      "38400, 57600 or 115200); the whole list follows when the printer does not answer at it")
-      ->check(CLI::IsMember({4800u, 9600u, 19200u, 38400u, 57600u, 115200u}));
+                      "Serial link only: try this rate first in both baud-rate detections (" + rateList +
+                          "); the whole list follows when the printer does not answer at it")
+      ->check(CLI::IsMember(rates));
   upgrade->add_flag("--check", options.check,
                     "Check everything up to the first frame and send nothing: the image, the ports, the "
                     "expected duration; exit 0 when every printer is ready");
