@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "frame.h"
 #include "json_output.h"
 #include "serial_printer.h"
+#include "usb_printer.h"
 #include "sha256.h"
 
 namespace velloran::cli {
@@ -270,6 +272,49 @@ TEST_F(CliFleet, OnePrinterKeepsItsRecordToo) {
   EXPECT_EQ(entry["bytes"], 1024);
   EXPECT_FALSE(std::getline(lines, line));
   std::remove(record.c_str());
+}
+
+// --all on a USB tree of three printers, one of a maker outside the filter:
+// the two upgradable ones are upgraded at once under their serial numbers,
+// the third gets no frame; --all is refused on the serial link.
+TEST(CliFleetUsb, AllUpgradesEveryUpgradablePrinterAndNoOther) {
+  char pattern[] = "/tmp/velloran-fleet-usb-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path tree = pattern;
+  e2e::SetEnvironment("VELLORAN_SYSFS_ROOT", (tree / "sys").string());
+  e2e::SetEnvironment("VELLORAN_DEV_ROOT", (tree / "dev").string());
+  const auto inTree = [&](unsigned minor, uint16_t vendor, const char *serial) {
+    sim::UsbPrinterOptions options;
+    options.minor = minor;
+    options.vendorId = vendor;
+    options.tree = tree;
+    options.portPath = "1-" + std::to_string(minor + 1);
+    options.serial = serial;
+    return options;
+  };
+  sim::UsbPrinter first(inTree(0, 0x067B, "SN-A")), foreign(inTree(1, 0x1234, "SN-X")), second(inTree(2, 0x067B, "SN-B"));
+  std::string error;
+  for (sim::UsbPrinter *printer : {&first, &foreign, &second}) ASSERT_TRUE(printer->Start(&error)) << error;
+  const e2e::ImageFile image(1500);
+  {
+    CliProcess cli({"upgrade", "--link", "usb", "--all", "--json", image.Path()});
+    EXPECT_EQ(cli.Finish(kLong).ShellStatus(), 0);
+    const Json fleet = Events(cli).back();
+    EXPECT_EQ(fleet["id"], "fleet_completed") << fleet.dump();
+    ASSERT_EQ(fleet["printers"].size(), 2u);
+    EXPECT_EQ(fleet["printers"][0]["target"], "SN-A");
+    EXPECT_EQ(fleet["printers"][1]["target"], "SN-B");
+  }
+  EXPECT_EQ(first.FlashedImage(), image.ExpectedFlash(512));
+  EXPECT_EQ(second.FlashedImage(), image.ExpectedFlash(512));
+  EXPECT_TRUE(foreign.Frames().empty());
+  CliProcess serial({"upgrade", "--link", "serial", "--all", image.Path()});
+  EXPECT_EQ(serial.Finish(kLong).ShellStatus(), 2);
+  for (sim::UsbPrinter *printer : {&first, &foreign, &second}) printer->Stop();
+  unsetenv("VELLORAN_SYSFS_ROOT");
+  unsetenv("VELLORAN_DEV_ROOT");
+  std::error_code ignored;
+  std::filesystem::remove_all(tree, ignored);
 }
 
 }  // namespace
