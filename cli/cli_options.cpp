@@ -13,8 +13,9 @@ namespace velloran::cli {
 namespace {
 
 constexpr char kExitStatusHelp[] =
-    "Exit status: 0 the upgrade completed (on the parallel port: every frame was written), 1 it failed or a "
-    "port cannot be used, 2 bad usage. Ctrl-C, SIGTERM or SIGHUP during an upgrade (or a closed output) stop "
+    "Exit status: 0 the upgrade completed (on the parallel port: every frame was written; with several "
+    "printers: every one completed; with --check: every printer is ready), 1 it failed or a port cannot be "
+    "used, 2 bad usage. Ctrl-C, SIGTERM or SIGHUP during an upgrade (or a closed output) stop "
     "it at the next frame boundary, close the port and say what state the printer is in; the status is then "
     "130, 143 or 129 (141 for a closed output). A second Ctrl-C ends the tool at once.";
 
