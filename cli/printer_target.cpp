@@ -28,7 +28,7 @@ bool Names(const ListedUsbPrinter &printer, const std::string &value) {
 }
 
 TargetChoice ResolveUsb(const std::optional<std::string> &port) {
-  const UsbPrinterListing listing = ListUsbPrinters();
+  const UsbPrinterListing listing = ListUsbPrinters(false);
   const std::vector<ListedUsbPrinter> &printers = listing.printers;
   TargetChoice choice;
   if (listing.error) {
@@ -146,7 +146,7 @@ TargetChoice ResolvePrinterTarget(Link link, const std::optional<std::string> &p
 
 std::vector<std::string> UpgradableUsbPrinterIds() {
   std::vector<std::string> ids;
-  for (const ListedUsbPrinter &printer : ListUsbPrinters().printers) {
+  for (const ListedUsbPrinter &printer : ListUsbPrinters(false).printers) {
     if (UpgradableUsbPrinter(printer)) ids.push_back(printer.id);
   }
   return ids;

@@ -39,7 +39,7 @@ void GiveIds(std::vector<ListedUsbPrinter> &printers) {
 
 bool UpgradableUsbPrinter(const ListedUsbPrinter &printer) { return printer.active && printer.accepted; }
 
-UsbPrinterListing ListUsbPrinters() {
+UsbPrinterListing ListUsbPrinters(bool probeStates) {
   UsbPrinterListing listing;
   std::vector<ListedUsbPrinter> &printers = listing.printers;
   // Fetch reads the list by index: the choice and the listing share it.
@@ -64,7 +64,8 @@ UsbPrinterListing ListUsbPrinters() {
     printer.active = flags == SPINT_ACTIVE;
     printer.accepted = transport::VendorFieldAccepted(path);
     printer.chosen = chosen && *chosen == path;
-    printer.state = printer.active ? ProbeDevice(printer.devicePath, platform::NodeUse::kPrinter) : PortState::kAbsent;
+    printer.state = printer.active && probeStates ? ProbeDevice(printer.devicePath, platform::NodeUse::kPrinter)
+                                                  : PortState::kAbsent;
     printers.push_back(std::move(printer));
   }
   GiveIds(printers);

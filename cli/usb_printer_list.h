@@ -33,7 +33,11 @@ struct UsbPrinterListing {
   std::optional<Message> error;  // the system's list could not be read, and why
 };
 
-UsbPrinterListing ListUsbPrinters();
+// probeStates: open each active printer to tell whether it is free (what
+// `ports` shows). A choice does without: the probe's exclusive open would
+// refuse, for its moment, an upgrade that another process runs on that
+// printer (several printers are upgraded at once by one process each).
+UsbPrinterListing ListUsbPrinters(bool probeStates = true);
 
 // Active and of a supported maker: a printer the USB upgrade can reach.
 bool UpgradableUsbPrinter(const ListedUsbPrinter &printer);
