@@ -21,7 +21,7 @@ fi
 held /dev/lp0 upgrade --link lpt "$image"
 # The tool names the holder (by its process id) and sends root to no group:
 # devtmpfs leaves the node to root, not to lp.
-if [ "$status" -eq 1 ] && grep -q "cannot be opened: it is in use by .*(process $holder)" "$out" &&
+if [ "$status" -eq 1 ] && grep -q "cannot be opened: it is held by .*(process $holder)" "$out" &&
   ! grep -q usermod "$out"; then
   ok lpt-held-elsewhere "(refused after ${elapsed_ms} ms)"
 else

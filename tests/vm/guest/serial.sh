@@ -34,6 +34,15 @@ else
   bad serial-flush "$(cat /tmp/flush.out)"
 fi
 
+# A program that has a real UART open without a lock (as a terminal
+# program does) holds the port: the upgrade is refused, the holder named.
+held /dev/ttyS1 upgrade --link serial --port COM2 "$image"
+if [ "$status" -eq 1 ] && grep -q "cannot be opened: it is held by .*(process $holder)" "$out"; then
+  ok serial-held-elsewhere "(refused after ${elapsed_ms} ms)"
+else
+  bad serial-held-elsewhere "exit $status"
+fi
+
 cli ports
 if [ "$status" -eq 0 ] && [ "$(grep -c '^COM[1-4] *\/dev\/ttyS[0-3] *free' "$out")" -eq 4 ]; then
   ok serial-ports "(COM1-COM4 listed)"
