@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -44,7 +45,7 @@ bool IsPtyMaster(const struct stat &open) {
 std::optional<unsigned> MasterIndex(const fs::path &process, const std::string &fd) {
   std::ifstream info(process / "fdinfo" / fd);
   for (std::string line; std::getline(info, line);) {
-    if (line.rfind("tty-index:", 0) == 0) return static_cast<unsigned>(std::stoul(line.substr(10)));
+    if (line.rfind("tty-index:", 0) == 0) return static_cast<unsigned>(std::strtoul(line.c_str() + 10, nullptr, 10));
   }
   return std::nullopt;
 }

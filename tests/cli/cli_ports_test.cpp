@@ -4,6 +4,8 @@
 // busy, as text and as JSON. The nodes are pseudo-terminals.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli_run.h"
@@ -128,6 +130,17 @@ TEST(CliPortsWithoutPrinters, UsbUpgradeSaysNoneIsAttached) {
   const CliRun run = RunArgs({"upgrade", "--link", "usb", image.Path()});
   EXPECT_EQ(run.status, kExitFailed);
   EXPECT_NE(run.err.find("no attached USB printer is of a supported maker"), std::string::npos) << run.err;
+}
+
+// A list of USB printers that cannot be read is no empty list: ports says
+// so and fails.
+TEST(CliPortsWithoutPrinters, UnreadableUsbListIsAnError) {
+  testing::FakeUsbTree tree;
+  std::filesystem::remove_all(tree.root() / "sys/class/usbmisc");
+  std::ofstream(tree.root() / "sys/class/usbmisc") << "not a folder\n";
+  const CliRun run = RunArgs({"--lang", "en", "ports"});
+  EXPECT_EQ(run.status, kExitFailed);
+  EXPECT_NE(run.out.find("the system's list of USB printers cannot be read (error "), std::string::npos) << run.out;
 }
 
 }  // namespace
