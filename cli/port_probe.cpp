@@ -1,6 +1,7 @@
 // Probing ports through the node's diagnosis.
 #include "port_probe.h"
 
+#include "device_name_syntax.h"
 #include "device_names.h"
 
 namespace velloran::cli {
@@ -27,7 +28,7 @@ PortState ProbeDevice(const std::string &name, platform::NodeUse use) {
 
 std::vector<PresentPort> ListComPorts() {
   std::vector<PresentPort> ports;
-  for (unsigned n = 1; n <= 255; ++n) {
+  for (unsigned n = 1; n <= platform::device_syntax::kHighestListedComPort; ++n) {
     PresentPort port{"COM" + std::to_string(n), n, ProbeNode(platform::ComPortNode(n), platform::NodeUse::kSerial)};
     if (port.state() != PortState::kAbsent) ports.push_back(std::move(port));
   }
