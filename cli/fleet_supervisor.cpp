@@ -145,11 +145,8 @@ void TakeEvent(FleetPrinter &printer, const Json &event) {
 }
 
 Message Closing(const std::vector<FleetPrinter> &printers, StopCause stop, double elapsedMs) {
-  size_t completed = 0, failed = 0;
-  for (const FleetPrinter &printer : printers) {
-    completed += printer.outcome == FleetOutcome::kCompleted;
-    failed += printer.outcome == FleetOutcome::kFailed;
-  }
+  size_t completed = 0;
+  for (const FleetPrinter &printer : printers) completed += printer.outcome == FleetOutcome::kCompleted;
   const std::string count = std::to_string(printers.size());
   const std::string seconds = SecondsText(elapsedMs);
   if (stop != StopCause::kNone) {
