@@ -31,13 +31,7 @@ std::string PaddedPhaseName(UpgradePhase phase, Language language) {
 }
 
 Json Event(const char *name, UpgradePhase phase, const Message &message) {
-  Json event;
-  event["event"] = name;
-  event["phase"] = PhaseName(phase);
-  event["id"] = message.id;
-  event["text"] = JsonText(message.zh);
-  event["en"] = JsonText(message.en);
-  return event;
+  return MessageEvent(name, PhaseName(phase), message);
 }
 
 // The printer's state after a failure and what to do, by how far the

@@ -173,12 +173,7 @@ void FleetView::OnErrorLine(size_t index, const std::string &line) {
 void FleetView::OnPrinterNote(size_t index, const Message &message) {
   const FleetPrinter &printer = printers_[index];
   if (settings_.json) {
-    Json event;
-    event["event"] = "error";
-    event["phase"] = PhaseName(printer.phase);
-    event["id"] = message.id;
-    event["text"] = JsonText(message.zh);
-    event["en"] = JsonText(message.en);
+    Json event = MessageEvent("error", PhaseName(printer.phase), message);
     event["elapsed_ms"] = static_cast<long long>(printer.elapsedMs);
     event["target"] = JsonText(printer.target);
     out_ << JsonLine(event) << "\n";
@@ -192,12 +187,7 @@ void FleetView::OnPrinterNote(size_t index, const Message &message) {
 void FleetView::End(const Message &closing, bool ok, long long durationMs, const std::string &retryCommand) {
   const Language language = settings_.language;
   if (settings_.json) {
-    Json event;
-    event["event"] = "fleet_result";
-    event["phase"] = "finish";
-    event["id"] = closing.id;
-    event["text"] = JsonText(closing.zh);
-    event["en"] = JsonText(closing.en);
+    Json event = MessageEvent("fleet_result", "finish", closing);
     event["ok"] = ok;
     event["elapsed_ms"] = durationMs;
     event["duration_ms"] = durationMs;

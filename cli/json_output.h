@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "bilingual_message.h"
+
 namespace velloran::cli {
 
 using Json = nlohmann::ordered_json;
@@ -16,5 +18,8 @@ Json JsonText(std::string_view narrow);
 // The object as one line without line end. Bytes that are not valid UTF-8
 // become U+FFFD, so the line is always valid JSON.
 std::string JsonLine(const Json &object);
+
+// An event that carries a message: its kind, phase, id, text and English.
+Json MessageEvent(std::string_view event, std::string_view phase, const Message &message);
 
 }  // namespace velloran::cli

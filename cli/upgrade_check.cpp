@@ -121,12 +121,7 @@ int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream 
   const Message closing = CliMessage(allReady ? "check_ready" : "check_not_ready",
                                      {{"ready", std::to_string(ready)}, {"targets", std::to_string(count)}});
   if (settings.json) {
-    Json event;
-    event["event"] = "result";
-    event["phase"] = "prepare";
-    event["id"] = closing.id;
-    event["text"] = JsonText(closing.zh);
-    event["en"] = JsonText(closing.en);
+    Json event = MessageEvent("result", "prepare", closing);
     event["ok"] = allReady;
     event["reason"] = allReady ? Json(nullptr) : Json("not_ready");
     event["ready"] = ready;

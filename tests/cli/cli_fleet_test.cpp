@@ -26,14 +26,9 @@ namespace {
 
 using namespace std::chrono;
 using test::CliProcess;
+using test::Events;
 
 constexpr auto kLong = milliseconds(90000);
-
-std::vector<Json> Events(const CliProcess &cli) {
-  std::vector<Json> events;
-  for (const std::string &line : cli.OutLines()) events.push_back(Json::parse(line));
-  return events;
-}
 
 std::string Text(const std::vector<std::string> &lines) {
   std::string text;

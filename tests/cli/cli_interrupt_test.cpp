@@ -21,16 +21,11 @@ namespace {
 
 using namespace std::chrono;
 using test::CliProcess;
+using test::Events;
 
 constexpr auto kLong = milliseconds(20000);
 
-// The JSON events of the output, and the last one of a kind.
-std::vector<Json> Events(const CliProcess &cli) {
-  std::vector<Json> events;
-  for (const std::string &line : cli.OutLines()) events.push_back(Json::parse(line));
-  return events;
-}
-
+// What the program wrote on standard error, a line each.
 std::string ErrText(const CliProcess &cli) {
   std::string text;
   for (const std::string &line : cli.ErrLines()) text += line + "\n";

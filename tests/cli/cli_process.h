@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "json_output.h"
+
 extern char **environ;
 
 namespace velloran::cli::test {
@@ -148,5 +150,12 @@ class CliProcess {
   std::string outPending_, errPending_;
   std::vector<std::string> outLines_, errLines_;
 };
+
+// The JSON events the program printed, one a line.
+inline std::vector<Json> Events(const CliProcess &cli) {
+  std::vector<Json> events;
+  for (const std::string &line : cli.OutLines()) events.push_back(Json::parse(line));
+  return events;
+}
 
 }  // namespace velloran::cli::test
