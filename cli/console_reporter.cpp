@@ -34,17 +34,6 @@ Json Event(const char *name, UpgradePhase phase, const Message &message) {
   return MessageEvent(name, PhaseName(phase), message);
 }
 
-// The printer's state after a failure and what to do, by how far the
-// upgrade got.
-Message FailedPrinterState(UpgradeReach reach, const std::string &port, uint32_t packet) {
-  switch (reach) {
-    case UpgradeReach::kNothingSent: return CliMessage("failed_nothing_changed", {{"port", port}});
-    case UpgradeReach::kBootMode: return CliMessage("failed_in_boot_mode", {{"port", port}});
-    case UpgradeReach::kFlash: break;
-  }
-  return CliMessage("failed_flash_written", {{"port", port}, {"packet", std::to_string(packet)}});
-}
-
 }  // namespace
 
 ConsoleReporter::ConsoleReporter(std::ostream &out, std::ostream &err, OutputSettings settings)

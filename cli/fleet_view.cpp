@@ -47,7 +47,8 @@ Message OutcomeMessage(FleetOutcome outcome) {
 FleetView::FleetView(std::ostream &out, std::ostream &err, const OutputSettings &settings, Link link,
                      const std::vector<FleetPrinter> &printers)
     : out_(out), err_(err), settings_(settings), link_(link), printers_(printers),
-      namedPhase_(printers.size(), UpgradePhase::kPrepare) {
+      namedPhase_(printers.size(), UpgradePhase::kPrepare),
+      stoppedSeen_(printers.size(), false) {
   for (const FleetPrinter &printer : printers_) {
     widestId_ = std::max(widestId_, static_cast<size_t>(DisplayWidth(platform::NarrowTextToUtf8(printer.target))));
   }
@@ -161,8 +162,16 @@ void FleetView::OnEvent(size_t index, Json event) {
     PrintLine("velloran-cli: " + Prefix(index) + text, true);
   } else if (kind == "result") {
     PrintLine(Prefix(index) + text);
+    // A failure once the printer was contacted: its state and the next step
+    // (a stop's sentence has come on the worker's error output instead).
+    const std::optional<UpgradeReach> reach = ReachNamed(event.value("printer", ""));
+    if (!event.value("ok", false) && !stoppedSeen_[index] && reach && event.value("phase", "") != "prepare") {
+      const auto packet = static_cast<uint32_t>(event.value("packet", 0u));
+      PrintLine(Prefix(index) + FailedPrinterState(*reach, printer.port, packet).In(language));
+    }
+  } else if (kind == "stopped") {
+    stoppedSeen_[index] = true;
   }
-  // "stopped": its sentence comes on the worker's error output.
 }
 
 void FleetView::OnErrorLine(size_t index, const std::string &line) {

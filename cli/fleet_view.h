@@ -47,6 +47,7 @@ class FleetView {
   const Link link_;
   const std::vector<FleetPrinter> &printers_;
   std::vector<UpgradePhase> namedPhase_;
+  std::vector<bool> stoppedSeen_;  // its worker said it was stopped
   int barLines_ = 0;
   size_t widestId_ = 0;
 };

@@ -123,4 +123,21 @@ const char *PrinterStateName(UpgradeReach reach) {
   return "flash_written";
 }
 
+std::optional<UpgradeReach> ReachNamed(std::string_view name) {
+  for (const UpgradeReach reach : {UpgradeReach::kNothingSent, UpgradeReach::kBootMode, UpgradeReach::kFlash})
+    if (name == PrinterStateName(reach)) return reach;
+  return std::nullopt;
+}
+
+// The printer's state after a failure and what to do, by how far the
+// upgrade got.
+Message FailedPrinterState(UpgradeReach reach, const std::string &port, uint32_t packet) {
+  switch (reach) {
+    case UpgradeReach::kNothingSent: return CliMessage("failed_nothing_changed", {{"port", port}});
+    case UpgradeReach::kBootMode: return CliMessage("failed_in_boot_mode", {{"port", port}});
+    case UpgradeReach::kFlash: break;
+  }
+  return CliMessage("failed_flash_written", {{"port", port}, {"packet", std::to_string(packet)}});
+}
+
 }  // namespace velloran::cli

@@ -3,7 +3,10 @@
 // what state the printer is left in.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "messages.h"
 #include "upgrade_stop.h"
@@ -54,6 +57,12 @@ StopReport DescribeStop(StopCause cause, UpgradeReach reach);
 // "unchanged", "boot_mode", "flash_written": the printer's state by how far
 // the upgrade got, as the JSON results name it.
 const char *PrinterStateName(UpgradeReach reach);
+// The reach a state name stands for; nullopt for a name that is none of them.
+std::optional<UpgradeReach> ReachNamed(std::string_view name);
+
+// After a failure (not a stop): the printer's state on PORT and the next
+// step, by how far the upgrade got; PACKET is the last one the printer took.
+Message FailedPrinterState(UpgradeReach reach, const std::string &port, uint32_t packet);
 
 // Records that a stop ended the upgrade: main then ends the program the way
 // the signal would have (EndLikeTheStop).

@@ -158,8 +158,9 @@ TEST_F(CliFleet, EachPrinterEndsAsItsOwnUpgradeDoes) {
   std::remove(record.c_str());
 }
 
-// Without a terminal each printer's lines carry its id; the table and the
-// command for the one that failed close the output.
+// Without a terminal each printer's lines carry its id, a failed one's with
+// its state; the table and the command for the one that failed close the
+// output.
 TEST_F(CliFleet, TextNamesEachPrinterAndTheCommandForTheFailedOnes) {
   StartPrinters({{9600, {}}, {9600, [](BootLoaderModel &model) { model.FailCommand(CMD_ERASE, ReplyFault::Status(3)); }}});
   const e2e::ImageFile image(1000);
@@ -169,6 +170,8 @@ TEST_F(CliFleet, TextNamesEachPrinterAndTheCommandForTheFailedOnes) {
   const std::string out = Text(cli.OutLines());
   EXPECT_NE(out.find("COM11: Upgrade completed: wrote 1024 bytes in "), std::string::npos) << out;
   EXPECT_NE(out.find("COM12: Upgrade failed after "), std::string::npos) << out;
+  EXPECT_NE(out.find("COM12: The flash of the printer on COM12 is erased or partly written"), std::string::npos)
+      << out;
   EXPECT_NE(out.find("\nPrinter  Result     Bytes      Time"), std::string::npos) << out;
   EXPECT_NE(out.find("\nCOM11    completed  1024/1024  "), std::string::npos) << out;
   EXPECT_NE(out.find("\nCOM12    failed     0/1024     "), std::string::npos) << out;
