@@ -130,6 +130,11 @@ int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream 
     event["bytes_total"] = facts ? facts->bytesTotal() : 0;
     event["duration_ms"] = elapsedMs();
     event["elapsed_ms"] = elapsedMs();
+    if (!allReady) {
+      // Like every failing result: the printers' state, which nothing changed.
+      event["printer"] = "unchanged";
+      event["packet"] = 0;
+    }
     if (count == 1) event["target"] = JsonText(checked.front().target);
     out << JsonLine(event) << "\n";
   } else {

@@ -45,6 +45,7 @@ def start_sim(*args, log_name="sim.log"):
 
 
 def check_run(name, args, env=None, status=None, ok=None, phases=(), last="result"):
+    before = len(failures)
     run = subprocess.run([cli, *args], capture_output=True, env={**os.environ, **(env or {})}, timeout=120)
     lines = run.stdout.decode("utf-8").splitlines()
     events = []
@@ -69,6 +70,9 @@ def check_run(name, args, env=None, status=None, ok=None, phases=(), last="resul
         if phase not in seen:
             failures.append(f"{name}: no event of phase {phase}")
     print(f"{name}: {len(events)} events, exit status {run.returncode}")
+    if len(failures) > before:  # what the run said, to tell why
+        for event in events:
+            print(f"  {event.get('event')} {event.get('target', '')} {event.get('id')}: {event.get('en')}")
     return events
 
 
