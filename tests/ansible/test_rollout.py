@@ -36,7 +36,8 @@ def start_simulator(arguments, log_path):
     deadline = time.monotonic() + 20
     while time.monotonic() < deadline:
         with open(log_path) as lines:
-            for line in lines:
+            # Only whole lines: the simulator may be writing the last one.
+            for line in lines.read().split("\n")[:-1]:
                 if line.startswith("environment: "):
                     return process, dict(pair.split("=", 1) for pair in line.split()[1:])
         if process.poll() is not None:

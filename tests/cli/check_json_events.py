@@ -33,15 +33,19 @@ def image(path, size):
 def start_sim(*args, log_name="sim.log"):
     log = open(os.path.join(work, log_name), "w+", encoding="utf-8")
     process = subprocess.Popen([sim, *args], stdout=log, stderr=subprocess.STDOUT)
-    for _ in range(100):
+    for _ in range(300):
         log.seek(0)
-        for line in log.read().splitlines():
+        # Only whole lines: the simulator may be writing the last one.
+        for line in log.read().split("\n")[:-1]:
             if line.startswith("environment: "):
                 name, _, value = line[len("environment: "):].partition("=")
                 return process, {name: value}
+        if process.poll() is not None:
+            break
         time.sleep(0.1)
     process.kill()
-    raise SystemExit("the simulator did not start")
+    log.seek(0)
+    raise SystemExit(f"the simulator did not start: {log.read()}")
 
 
 def check_run(name, args, env=None, status=None, ok=None, phases=(), last="result"):
