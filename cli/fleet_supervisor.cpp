@@ -28,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kTick = std::chrono::milliseconds(250);
 
 // A line from a worker: index of its printer; output or error; "ended"
-// when its output reached its end.
+// when that pipe reached its end.
 struct WorkerLine {
   size_t index;
   bool error;
@@ -63,7 +63,7 @@ class LineQueue {
 struct Worker {
   std::unique_ptr<platform::ChildProcess> process;
   std::thread output, errors;
-  bool outputEnded = false;
+  int pipesEnded = 0;  // the worker is done when both have
   bool stopSent = false;
 };
 
@@ -83,7 +83,7 @@ void ReadLines(platform::ChildProcess &process, bool error, size_t index, LineQu
     }
   }
   if (!pending.empty()) queue.Push({index, error, false, pending});
-  if (!error) queue.Push({index, false, true, {}});
+  queue.Push({index, error, true, {}});
 }
 
 std::vector<std::string> WorkerArguments(const CliOptions &options, const OutputSettings &settings,
@@ -103,9 +103,9 @@ bool IsStopReason(const std::string &reason) {
 // A failure whose result does not name the printer's state: the furthest
 // phase tells it, erring towards the worse state.
 const char *StateByPhase(const FleetPrinter &printer) {
-  return printer.furthest >= UpgradePhase::kErase ? "flash_written"
-         : printer.furthest >= UpgradePhase::kBoot ? "boot_mode"
-                                                   : "unchanged";
+  return PrinterStateName(printer.furthest >= UpgradePhase::kErase  ? UpgradeReach::kFlash
+                          : printer.furthest >= UpgradePhase::kBoot ? UpgradeReach::kBootMode
+                                                                    : UpgradeReach::kNothingSent);
 }
 
 // The printer's state from its worker's event.
@@ -284,8 +284,10 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
   while (next < printers.size() && active < jobs) startNext();
   while (active > 0 || (next < printers.size() && !stopForwarded)) {
     for (WorkerLine &line : queue.Take(kTick)) {
+      // Its last error lines may come after its output's end: a worker is
+      // finished once both pipes have ended.
       if (line.ended) {
-        finish(line.index);
+        if (++workers[line.index].pipesEnded == 2) finish(line.index);
         continue;
       }
       if (line.error) {

@@ -51,13 +51,6 @@ int TriedRates(TriedRate (&tried)[7]) {
 
 std::atomic<int> g_nPreferredBaudRate{0};
 
-bool IsDetectionRate(DWORD rate) {
-  for (DWORD listed : kDetectionRates) {
-    if (listed == rate) return true;
-  }
-  return false;
-}
-
 bool ComDetectBaudRate(DWORD dwPort) {
   CComPort &port = g_ComPort;
   uint8_t probe[kProbeReplyLength] = {kFrameHead[0], kFrameHead[1], kFrameHead[2], kFrameHead[3],

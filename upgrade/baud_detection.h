@@ -14,9 +14,6 @@ inline constexpr DWORD kDetectionRates[6] = {4800, 9600, 19200, 38400, 57600, 11
 // the whole list. 0: none, the list alone.
 extern std::atomic<int> g_nPreferredBaudRate;
 
-// Whether a rate is one of the list's.
-bool IsDetectionRate(DWORD rate);
-
 // Opens COM<dwPort> on the process-wide port (closing it first) and probes
 // each rate. On success the port stays open at the rate found and
 // g_nBaudRate holds it; on failure the port is closed.
