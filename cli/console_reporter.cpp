@@ -68,7 +68,7 @@ void ConsoleReporter::Emit(const Json &event) {
 }
 
 void ConsoleReporter::CheckOutput() {
-  if (!out_) StopUpgrade(StopCause::kOutputClosed);
+  if (!out_) StopUpgrade(StopSignal::kBrokenPipe);
 }
 
 void ConsoleReporter::AddProgress(Json &event, double elapsedMs) const {

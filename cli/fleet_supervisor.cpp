@@ -144,12 +144,12 @@ void TakeEvent(FleetPrinter &printer, const Json &event) {
   if (!ok && printer.printerState.empty()) printer.printerState = StateByPhase(printer);
 }
 
-Message Closing(const std::vector<FleetPrinter> &printers, StopCause stop, double elapsedMs) {
+Message Closing(const std::vector<FleetPrinter> &printers, bool stopped, double elapsedMs) {
   size_t completed = 0;
   for (const FleetPrinter &printer : printers) completed += printer.outcome == FleetOutcome::kCompleted;
   const std::string count = std::to_string(printers.size());
   const std::string seconds = SecondsText(elapsedMs);
-  if (stop != StopCause::kNone) {
+  if (stopped) {
     return CliMessage("fleet_stopped", {{"completed", std::to_string(completed)}, {"count", count},
                                         {"seconds", seconds}});
   }
@@ -255,7 +255,7 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
     workers[index].errors = std::thread(ReadLines, std::ref(process), true, index, std::ref(queue));
     // A stop asked for already reaches this one too.
     if (stopForwarded) {
-      workers[index].stopSent = process.WriteInput(std::string(StopRequestLine(UpgradeStopCause())));
+      workers[index].stopSent = process.WriteInput(std::string(StopRequestLine(*UpgradeStopCause())));
     }
   };
 
@@ -302,11 +302,11 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
       TakeEvent(printers[line.index], event);
       view.OnEvent(line.index, std::move(event));
     }
-    if (!stopForwarded && UpgradeStopCause() != StopCause::kNone) {
+    if (!stopForwarded && UpgradeStopCause()) {
       stopForwarded = true;
       for (size_t i = 0; i < workers.size(); ++i) {
         if (printers[i].outcome == FleetOutcome::kRunning && workers[i].process) {
-          workers[i].stopSent = workers[i].process->WriteInput(std::string(StopRequestLine(UpgradeStopCause())));
+          workers[i].stopSent = workers[i].process->WriteInput(std::string(StopRequestLine(*UpgradeStopCause())));
         }
       }
     }
@@ -315,10 +315,10 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
   }
 
   // Those never started: nothing was sent to them.
-  const StopCause stop = UpgradeStopCause();
+  const std::optional<StopSignal> stop = UpgradeStopCause();
   for (; next < printers.size(); ++next) {
     FleetPrinter &printer = printers[next];
-    const StopReport report = DescribeStop(stop, UpgradeReach::kNothingSent);
+    const StopReport report = DescribeStop(*stop, UpgradeReach::kNothingSent);
     printer.outcome = FleetOutcome::kStopped;
     printer.reason = report.reason;
     printer.printerState = report.printerState;
@@ -335,11 +335,11 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
     if (printer.outcome != FleetOutcome::kCompleted) allCompleted = false;
     if (printer.outcome != FleetOutcome::kCompleted) failedPorts.push_back(printer.port);
   }
-  view.End(Closing(printers, stop, elapsedMs), allCompleted, static_cast<long long>(elapsedMs),
+  view.End(Closing(printers, stop.has_value(), elapsedMs), allCompleted, static_cast<long long>(elapsedMs),
            failedPorts.empty() ? std::string() : RetryCommand(options, failedPorts));
-  if (stop != StopCause::kNone) {
+  if (stop) {
     NoteStopEndedUpgrade();
-    return DescribeStop(stop, UpgradeReach::kNothingSent).exitStatus;
+    return DescribeStop(*stop, UpgradeReach::kNothingSent).exitStatus;
   }
   return allCompleted ? kExitOk : kExitFailed;
 }

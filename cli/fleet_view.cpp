@@ -114,7 +114,7 @@ void FleetView::PrintLine(const std::string &line, bool toErr) {
 
 void FleetView::CheckOutput() {
   // An output that can no longer be written stops every upgrade.
-  if (!out_) StopUpgrade(StopCause::kOutputClosed);
+  if (!out_) StopUpgrade(StopSignal::kBrokenPipe);
 }
 
 void FleetView::Tick() {

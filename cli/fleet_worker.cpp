@@ -7,18 +7,18 @@
 
 namespace velloran::cli {
 
-std::string_view StopRequestLine(StopCause cause) {
+std::string_view StopRequestLine(StopSignal cause) {
   switch (cause) {
-    case StopCause::kInterrupt: return "stop interrupt\n";
-    case StopCause::kHangUp: return "stop hangup\n";
-    case StopCause::kOutputClosed: return "stop output\n";
-    default: return "stop terminate\n";
+    case StopSignal::kInterrupt: return "stop interrupt\n";
+    case StopSignal::kHangUp: return "stop hangup\n";
+    case StopSignal::kBrokenPipe: return "stop output\n";
+    case StopSignal::kTerminate: break;
   }
+  return "stop terminate\n";
 }
 
-std::optional<StopCause> StopRequestCause(std::string_view line) {
-  for (StopCause cause :
-       {StopCause::kInterrupt, StopCause::kTerminate, StopCause::kHangUp, StopCause::kOutputClosed}) {
+std::optional<StopSignal> StopRequestCause(std::string_view line) {
+  for (StopSignal cause : {StopSignal::kInterrupt, StopSignal::kTerminate, StopSignal::kHangUp, StopSignal::kBrokenPipe}) {
     std::string_view expected = StopRequestLine(cause);
     expected.remove_suffix(1);
     if (line == expected) return cause;
@@ -35,7 +35,7 @@ void ListenForStopRequests() {
       while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
       if (const auto cause = StopRequestCause(text)) StopUpgrade(*cause);
     }
-    StopUpgrade(StopCause::kTerminate);
+    StopUpgrade(StopSignal::kTerminate);
   }).detach();
 }
 

@@ -12,8 +12,8 @@
 namespace velloran::cli {
 
 // The line the supervisor writes to ask for a stop, and the cause it means.
-std::string_view StopRequestLine(StopCause cause);
-std::optional<StopCause> StopRequestCause(std::string_view line);
+std::string_view StopRequestLine(StopSignal cause);
+std::optional<StopSignal> StopRequestCause(std::string_view line);
 
 // Reads standard input on a thread of its own: each stop line stops the
 // upgrade with its cause; the input's end (the supervisor is gone) stops it

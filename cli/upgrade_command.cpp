@@ -182,9 +182,9 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   const bool completed = procedure(const_cast<ImageLoadResult *>(&image)) == kUpgradeCompleted;
   SetUpgradeWindow(nullptr);
   int status = completed ? kExitOk : kExitFailed;
-  const bool stopped = !completed && UpgradeStopCause() != StopCause::kNone;
-  if (stopped) {
-    const StopReport report = DescribeStop(UpgradeStopCause(), ReachedSoFar());
+  const std::optional<StopSignal> stop = completed ? std::nullopt : UpgradeStopCause();
+  if (stop) {
+    const StopReport report = DescribeStop(*stop, ReachedSoFar());
     reporter.ReportStopped(report.line, report.reason, report.printerState);
     NoteStopEndedUpgrade();
     status = report.exitStatus;
@@ -201,7 +201,7 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
     record.target = used.id;
     if (!target.serialNumber.empty()) record.serialNumber = target.serialNumber;
     record.link = options.link;
-    record.result = completed ? "completed" : stopped ? "stopped" : "failed";
+    record.result = completed ? "completed" : stop ? "stopped" : "failed";
     if (!completed) record.reason = outcome.reason;
     record.bytes = outcome.bytesSent;
     record.durationMs = outcome.durationMs;

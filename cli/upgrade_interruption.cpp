@@ -6,34 +6,15 @@
 #include <atomic>
 #include <string>
 
-#include "stop_signals.h"
-
 namespace velloran::cli {
 namespace {
 
-std::atomic<StopCause> g_cause{StopCause::kNone};
+// The first cause as its StopSignal's value; kNoCause when none.
+constexpr int kNoCause = -1;
+std::atomic<int> g_cause{kNoCause};
 std::atomic<bool> g_upgradeRunning{false};
 std::atomic<bool> g_stopEndedUpgrade{false};
 std::atomic<Language> g_language{Language::kEnglish};
-
-platform::StopSignal SignalOf(StopCause cause) {
-  switch (cause) {
-    case StopCause::kInterrupt: return platform::StopSignal::kInterrupt;
-    case StopCause::kHangUp: return platform::StopSignal::kHangUp;
-    case StopCause::kOutputClosed: return platform::StopSignal::kBrokenPipe;
-    default: return platform::StopSignal::kTerminate;
-  }
-}
-
-StopCause CauseOf(platform::StopSignal signal) {
-  switch (signal) {
-    case platform::StopSignal::kInterrupt: return StopCause::kInterrupt;
-    case platform::StopSignal::kHangUp: return StopCause::kHangUp;
-    case platform::StopSignal::kBrokenPipe: return StopCause::kOutputClosed;
-    case platform::StopSignal::kTerminate: break;
-  }
-  return StopCause::kTerminate;
-}
 
 // Written with write(2): the watcher thread must not wait for a stream that
 // the upgrade's thread holds (a full pipe, say).
@@ -45,38 +26,41 @@ void Say(const Message &message) {
   (void)ignored;
 }
 
-void OnStopSignal(platform::StopSignal signal) {
+void OnStopSignal(StopSignal signal) {
   if (!g_upgradeRunning) platform::EndAsSignalled(signal);
-  const StopCause first = g_cause;
-  if (first != StopCause::kNone) {
+  if (const auto first = UpgradeStopCause()) {
     // A second request ends the program at once, still saying what state
     // the printer is in.
-    Say(DescribeStop(first, ReachedSoFar()).line);
-    platform::EndAsSignalled(SignalOf(first));
+    Say(DescribeStop(*first, ReachedSoFar()).line);
+    platform::EndAsSignalled(*first);
   }
-  if (StopUpgrade(CauseOf(signal)) && signal == platform::StopSignal::kInterrupt) Say(CliMessage("stop_asked"));
+  if (StopUpgrade(signal) && signal == StopSignal::kInterrupt) Say(CliMessage("stop_asked"));
 }
 
 }  // namespace
 
-bool StopUpgrade(StopCause cause) {
+bool StopUpgrade(StopSignal cause) {
   // Ctrl-C and SIGTERM are someone's choice: they stop at the next frame
   // boundary. A hang-up or a closed output is no one's: after the erase the
   // upgrade runs to its end (what can no longer be written is dropped).
-  const bool chosen = cause == StopCause::kInterrupt || cause == StopCause::kTerminate;
+  const bool chosen = cause == StopSignal::kInterrupt || cause == StopSignal::kTerminate;
   if (!chosen && !RequestUpgradeStopBeforeErase()) return false;
-  StopCause none = StopCause::kNone;
-  const bool firstCause = g_cause.compare_exchange_strong(none, cause);
+  int none = kNoCause;
+  const bool firstCause = g_cause.compare_exchange_strong(none, static_cast<int>(cause));
   if (chosen) RequestUpgradeStop();
   return firstCause;
 }
 
 void SetInterruptionLanguage(Language language) { g_language = language; }
 
-StopCause UpgradeStopCause() { return g_cause; }
+std::optional<StopSignal> UpgradeStopCause() {
+  const int cause = g_cause;
+  if (cause == kNoCause) return std::nullopt;
+  return static_cast<StopSignal>(cause);
+}
 
 void ResetUpgradeInterruption() {
-  g_cause = StopCause::kNone;
+  g_cause = kNoCause;
   g_stopEndedUpgrade = false;
   ResetUpgradeStop();
 }
@@ -86,16 +70,16 @@ void WatchForInterruption() { platform::WatchStopSignals(OnStopSignal); }
 UpgradeRunning::UpgradeRunning() { g_upgradeRunning = true; }
 UpgradeRunning::~UpgradeRunning() { g_upgradeRunning = false; }
 
-StopReport DescribeStop(StopCause cause, UpgradeReach reach) {
+StopReport DescribeStop(StopSignal cause, UpgradeReach reach) {
   StopReport report{};
   const char *by = nullptr;
   switch (cause) {
-    case StopCause::kInterrupt: report.reason = "interrupted", by = "stopped_by_sigint"; break;
-    case StopCause::kHangUp: report.reason = "hung_up", by = "stopped_by_sighup"; break;
-    case StopCause::kOutputClosed: report.reason = "output_closed", by = "stopped_by_closed_output"; break;
-    default: report.reason = "terminated", by = "stopped_by_sigterm"; break;
+    case StopSignal::kInterrupt: report.reason = "interrupted", by = "stopped_by_sigint"; break;
+    case StopSignal::kHangUp: report.reason = "hung_up", by = "stopped_by_sighup"; break;
+    case StopSignal::kBrokenPipe: report.reason = "output_closed", by = "stopped_by_closed_output"; break;
+    case StopSignal::kTerminate: report.reason = "terminated", by = "stopped_by_sigterm"; break;
   }
-  report.exitStatus = platform::SignalExitStatus(SignalOf(cause));
+  report.exitStatus = platform::SignalExitStatus(cause);
   const char *state = nullptr;
   switch (reach) {
     case UpgradeReach::kNothingSent: state = "stopped_nothing_sent"; break;
@@ -110,8 +94,8 @@ StopReport DescribeStop(StopCause cause, UpgradeReach reach) {
 void NoteStopEndedUpgrade() { g_stopEndedUpgrade = true; }
 
 void EndLikeTheStop() {
-  if (!g_stopEndedUpgrade) return;
-  platform::EndAsSignalled(SignalOf(g_cause));
+  const auto cause = UpgradeStopCause();
+  if (g_stopEndedUpgrade && cause) platform::EndAsSignalled(*cause);
 }
 
 const char *PrinterStateName(UpgradeReach reach) {

@@ -9,18 +9,21 @@
 #include <string_view>
 
 #include "messages.h"
+#include "stop_signals.h"
 #include "upgrade_stop.h"
 
 namespace velloran::cli {
 
-enum class StopCause { kNone, kInterrupt, kTerminate, kHangUp, kOutputClosed };
+// What asked for a stop: the signal itself (a closed output is kBrokenPipe).
+using platform::StopSignal;
 
 // Records the cause (the first one counts) and asks the running procedure to
 // stop at its next frame boundary. A hang-up or a closed output does so only
 // before the erase; after it the upgrade runs to its end. True when this call
 // recorded the first cause.
-bool StopUpgrade(StopCause cause);
-StopCause UpgradeStopCause();
+bool StopUpgrade(StopSignal cause);
+// The first cause recorded since the last reset; nullopt when none.
+std::optional<StopSignal> UpgradeStopCause();
 
 // Clears the cause and the procedures' stop request before an upgrade.
 void ResetUpgradeInterruption();
@@ -52,7 +55,7 @@ struct StopReport {
   int exitStatus;            // 128 + the signal's number
 };
 
-StopReport DescribeStop(StopCause cause, UpgradeReach reach);
+StopReport DescribeStop(StopSignal cause, UpgradeReach reach);
 
 // "unchanged", "boot_mode", "flash_written": the printer's state by how far
 // the upgrade got, as the JSON results name it.
