@@ -2,6 +2,7 @@
 #include "usb_printer_list.h"
 
 #include "device_names.h"
+#include "system_error_text.h"
 #include "usb_interface_list.h"
 #include "usb_printer_selection.h"
 
@@ -45,7 +46,8 @@ UsbPrinterListing ListUsbPrinters(bool probeStates) {
   // Fetch reads the list by index: the choice and the listing share it.
   transport::SystemUsbInterfaceList interfaces;
   if (!interfaces.valid()) {
-    listing.error = CliMessage("usb_list_failed", {{"error", std::to_string(GetLastError())}});
+    listing.error = CliMessage("usb_list_failed",
+                               {{"error", std::to_string(GetLastError())}, {"cause", platform::LastErrorText()}});
     return listing;
   }
   const std::optional<std::wstring> chosen = transport::ChooseUsbPrinter(interfaces);

@@ -41,12 +41,12 @@ BOOL FileObject::Purge(DWORD flags) {
   // Only a tty has queues to clear; for other nodes there is nothing to do.
   if (is_tty() && !hung_up_) {
     if ((flags & PURGE_TXCLEAR) && !IsPseudoTerminalSlave(fd_) && ioctl(fd_, TCFLSH, TCOFLUSH) != 0) {
-      SetLastError(Win32ErrorFromErrno(errno));
+      SetLastErrorFromErrno(errno);
       return FALSE;
     }
     if (flags & PURGE_RXCLEAR) {
       if (ioctl(fd_, TCFLSH, TCIFLUSH) != 0) {
-        SetLastError(Win32ErrorFromErrno(errno));
+        SetLastErrorFromErrno(errno);
         return FALSE;
       }
       last_in_queue_ = 0;

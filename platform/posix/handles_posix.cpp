@@ -1,6 +1,8 @@
 // The handle table, CloseHandle, WaitForSingleObject, the last error and time.
 #include "kernel_object.h"
 
+#include "file_object.h"
+
 #include <ctime>
 #include <errno.h>
 #include <unistd.h>
@@ -23,6 +25,7 @@ HandleTable &Table() {
 }
 
 thread_local DWORD t_last_error = ERROR_SUCCESS;
+thread_local int t_last_errno = 0;  // the errno behind t_last_error, 0 when none
 
 }  // namespace
 
@@ -74,12 +77,22 @@ uint64_t MonotonicMillis() {
   return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
+void SetLastErrorFromErrno(int error) {
+  t_last_error = Win32ErrorFromErrno(error);
+  t_last_errno = error;
+}
+
+int LastErrno() { return t_last_errno; }
+
 }  // namespace velloran::platform
 
 using namespace velloran::platform;
 
 DWORD GetLastError() { return t_last_error; }
-void SetLastError(DWORD dwErrCode) { t_last_error = dwErrCode; }
+void SetLastError(DWORD dwErrCode) {
+  t_last_error = dwErrCode;
+  t_last_errno = 0;
+}
 
 DWORD GetTickCount() { return static_cast<DWORD>(MonotonicMillis()); }
 ULONGLONG GetTickCount64() { return MonotonicMillis(); }

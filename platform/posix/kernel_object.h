@@ -95,4 +95,9 @@ bool UnregisterHandle(HANDLE handle);
 // Returns a monotonic deadline in milliseconds (unused for INFINITE).
 uint64_t MonotonicMillis();
 
+// Sets the last error from an errno value and keeps the errno for its text
+// (LastErrorText); SetLastError forgets it (LastErrno is 0 then).
+void SetLastErrorFromErrno(int error);
+int LastErrno();
+
 }  // namespace velloran::platform

@@ -467,7 +467,7 @@ BOOL FileObject::Flush() {
   if (!Ready(false)) return FALSE;
   if (type_ == Type::kRegular) {
     if (fsync(fd_) != 0) {
-      SetLastError(Win32ErrorFromErrno(errno));
+      SetLastErrorFromErrno(errno);
       return FALSE;
     }
     return TRUE;

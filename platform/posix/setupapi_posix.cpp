@@ -125,7 +125,7 @@ HDEVINFO SetupDiGetClassDevsW(const GUID *ClassGuid, LPCWSTR Enumerator, void *,
   if (SameGuid(*ClassGuid, GUID_DEVINTERFACE_USBPRINT) &&
       !ScanUsbPrinters((Flags & DIGCF_PRESENT) != 0, set->entries, &error)) {
     delete set;
-    SetLastError(Win32ErrorFromErrno(error));
+    SetLastErrorFromErrno(error);
     return INVALID_HANDLE_VALUE;
   }
   return RegisterHandle(set);

@@ -7,22 +7,14 @@
 
 #include <mutex>
 
+#include "system_error_text.h"
+
 namespace velloran::platform {
 namespace {
 
 // Serialises the starts: a child inherits every inheritable handle that
 // exists while it is created, so another child's ends must not be there.
 std::mutex g_startMutex;
-
-std::string LastErrorText() {
-  char text[256] = {};
-  const DWORD error = GetLastError();
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
-                 nullptr);
-  std::string message(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  return message.empty() ? "error " + std::to_string(error) : message;
-}
 
 // One argument as CommandLineToArgvW and the C runtime read it back:
 // quotes around it, a quote escaped, backslashes doubled before a quote.

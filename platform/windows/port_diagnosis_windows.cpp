@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "system_error_text.h"
+
 namespace velloran::platform {
 
 NodeDiagnosis DiagnoseNode(const std::string &node, NodeUse) {
@@ -23,12 +25,7 @@ NodeDiagnosis DiagnoseNode(const std::string &node, NodeUse) {
     default: {
       diagnosis.verdict = NodeVerdict::kFailed;
       diagnosis.error = static_cast<int>(error);
-      char text[256] = {};
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
-                     nullptr);
-      diagnosis.systemText = text;
-      while (!diagnosis.systemText.empty() && (diagnosis.systemText.back() == '\n' || diagnosis.systemText.back() == '\r'))
-        diagnosis.systemText.pop_back();
+      diagnosis.systemText = LastErrorText();
     }
   }
   return diagnosis;

@@ -132,15 +132,24 @@ TEST(CliPortsWithoutPrinters, UsbUpgradeSaysNoneIsAttached) {
   EXPECT_NE(run.err.find("no attached USB printer is of a supported maker"), std::string::npos) << run.err;
 }
 
-// A list of USB printers that cannot be read is no empty list: ports says
-// so and fails.
-TEST(CliPortsWithoutPrinters, UnreadableUsbListIsAnError) {
+// A list of USB printers that cannot be read is no empty list: ports (text
+// and JSON) and the USB upgrade fail and give the system's own words.
+TEST(CliPortsWithoutPrinters, UnreadableUsbListIsAnErrorWithItsCause) {
   testing::FakeUsbTree tree;
   std::filesystem::remove_all(tree.root() / "sys/class/usbmisc");
   std::ofstream(tree.root() / "sys/class/usbmisc") << "not a folder\n";
-  const CliRun run = RunArgs({"--lang", "en", "ports"});
-  EXPECT_EQ(run.status, kExitFailed);
-  EXPECT_NE(run.out.find("the system's list of USB printers cannot be read (error "), std::string::npos) << run.out;
+  const e2e::ImageFile image(700);
+  const std::string cause = "the system's list of USB printers cannot be read (error 31: Not a directory)";
+  for (const std::vector<std::string> &args :
+       {std::vector<std::string>{"--lang", "en", "ports"}, {"--lang", "en", "ports", "--json"},
+        {"--lang", "en", "upgrade", "--link", "usb", image.Path()}}) {
+    const CliRun run = RunArgs(args);
+    EXPECT_EQ(run.status, kExitFailed) << args.back();
+    EXPECT_NE((run.out + run.err).find(cause), std::string::npos) << run.out << run.err;
+    if (args.back() == "--json") {
+      EXPECT_NE(run.out.find("\"usb_error\":\"" + cause), std::string::npos) << run.out;
+    }
+  }
 }
 
 }  // namespace
