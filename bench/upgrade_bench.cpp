@@ -43,24 +43,23 @@ using Clock = std::chrono::steady_clock;
 class QuietWindow : public UpgradeWindow {
  public:
   QuietWindow(cli::Link link, uint32_t size) : progress_(link, size), start_(Clock::now()) {}
-  void OnUpgradeStatus(std::string *text, int) override {
+  void OnUpgradeStatus(std::string *text, int, const StatusMeaning &meaning) override {
     const std::unique_ptr<std::string> line(text);
     const auto now = Clock::now();
     const double elapsed = std::chrono::duration<double, std::milli>(now - start_).count();
-    const StatusMeaning meaning = MeaningOfStatusText(*line);
-    if (meaning.id == "boot_entered") progress_.SetPacketSize(g_nPacketSize);
+    if (meaning.status == StatusId::kBootEntered) progress_.SetPacketSize(g_nPacketSize);
     progress_.OnStatus(meaning, elapsed);
-    if (meaning.id == "baud_found") rateKnown_ = true;
+    if (meaning.status == StatusId::kBaudFoundFormat) rateKnown_ = true;
     predictedEnds.push_back({rateKnown_, elapsed + progress_.RemainingMs(elapsed)});
-    if (line->rfind("测试波特率", 0) == 0 && !inDetection_) {
+    if (meaning.status == StatusId::kTestingBaudFormat && !inDetection_) {
       inDetection_ = true;
       detectionStart_ = now;
-    } else if (line->rfind("检测到波特率为", 0) == 0 && inDetection_) {
+    } else if (meaning.status == StatusId::kBaudFoundFormat && inDetection_) {
       inDetection_ = false;
       detectionMs += std::chrono::duration<double, std::milli>(now - detectionStart_).count();
     }
   }
-  void ShowMessageBox(const std::string &) override {}
+  void ShowMessageBox(const std::string &, const StatusMeaning &) override {}
   double detectionMs = 0;  // in all detections that found the printer
   // At each line: whether the serial rate was known, and the end predicted.
   std::vector<std::pair<bool, double>> predictedEnds;

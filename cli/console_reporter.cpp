@@ -187,14 +187,13 @@ void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std
   PrintLine(expected.In(settings_.language));
 }
 
-void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
+void ConsoleReporter::OnUpgradeStatus(std::string *text, int code, const StatusMeaning &meaning) {
   const std::unique_ptr<std::string> line(text);  // ownership passes to the window
   std::lock_guard lock(mutex_);
   const double elapsed = ElapsedMs();
   if (!progress_) progress_ = std::make_unique<UpgradeProgress>(link_, 0);
-  const StatusMeaning meaning = MeaningOfStatusText(*line);
   // The boot reply has just set the packet size that the data frames use.
-  if (meaning.id == "boot_entered") progress_->SetPacketSize(g_nPacketSize);
+  if (meaning.status == StatusId::kBootEntered) progress_->SetPacketSize(g_nPacketSize);
   const UpgradePhase phase = progress_->OnStatus(meaning, elapsed);
   phase_ = progress_->Phase();
   const Message message{meaning.id, *line, meaning.english};
@@ -216,7 +215,7 @@ void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
     PrintLine(prefix + message.In(language));
   } else if (meaning.kind == StatusKind::kFailure) {
     PrintLine(message.In(language));
-  } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && meaning.id == "baud_found") {
+  } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && meaning.status == StatusId::kBaudFoundFormat) {
     PrintLine(message.In(language));  // a log keeps the rate found
   } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && phase != namedPhase_) {
     // Without a bar, the start of each phase is the progress shown; the data
@@ -232,9 +231,8 @@ void ConsoleReporter::OnUpgradeStatus(std::string *text, int code) {
   }
 }
 
-void ConsoleReporter::ShowMessageBox(const std::string &text) {
+void ConsoleReporter::ShowMessageBox(const std::string &text, const StatusMeaning &meaning) {
   std::lock_guard lock(mutex_);
-  const StatusMeaning meaning = MeaningOfStatusText(text);
   // A message box speaks English already; in Chinese it stays as it is.
   const Message message{meaning.id, text, meaning.english};
   if (meaning.kind == StatusKind::kFailure && !firstFailure_) firstFailure_ = message;

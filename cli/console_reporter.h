@@ -52,8 +52,8 @@ class ConsoleReporter : public UpgradeWindow {
   // reports why). Prints the summary before the first frame.
   void BeginUpgrade(Link link, const std::string &port, const std::optional<ImageFacts> &image);
 
-  void OnUpgradeStatus(std::string *text, int code) override;
-  void ShowMessageBox(const std::string &text) override;
+  void OnUpgradeStatus(std::string *text, int code, const StatusMeaning &meaning) override;
+  void ShowMessageBox(const std::string &text, const StatusMeaning &meaning) override;
 
   // A line of information (not in quiet mode).
   void ReportNote(const Message &message);

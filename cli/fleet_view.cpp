@@ -136,8 +136,8 @@ void FleetView::OnEvent(size_t index, Json event) {
   const Language language = settings_.language;
   const std::string text = platform::Utf8ToNarrowText(
       language == Language::kChinese ? event.value("text", "") : event.value("en", ""));
-  const bool failure = MeaningOfStatusText(platform::Utf8ToNarrowText(event.value("text", ""))).kind ==
-                       StatusKind::kFailure;
+  const StatusTextRow *row = StatusRowWithId(event.value("id", ""));
+  const bool failure = row != nullptr && row->kind == StatusKind::kFailure;
   const Verbosity verbosity = settings_.verbosity;
   if (kind == "summary") return;  // the supervisor's own summary came first
   if (kind == "status") {

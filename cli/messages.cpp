@@ -36,9 +36,9 @@ Message CliMessage(std::string_view id, std::initializer_list<MessageArg> args) 
   return {std::string(id), std::string(id), std::string(id)};
 }
 
-Message ProcedureMessage(std::string_view text) {
-  StatusMeaning meaning = MeaningOfStatusText(text);
-  return {std::move(meaning.id), std::string(text), std::move(meaning.english)};
+Message ProcedureMessage(const StatusReport &report) {
+  StatusMeaning meaning = MeaningOf(report);
+  return {std::move(meaning.id), StatusText(report), std::move(meaning.english)};
 }
 
 }  // namespace velloran::cli

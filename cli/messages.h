@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "bilingual_message.h"
+#include "status_meaning.h"
 
 namespace velloran::cli {
 
@@ -36,7 +37,7 @@ std::optional<Language> LanguageNamed(std::string_view name);
 Message CliMessage(std::string_view id, std::initializer_list<MessageArg> args = {});
 
 // A status line or message-box text of a procedure.
-Message ProcedureMessage(std::string_view text);
+Message ProcedureMessage(const StatusReport &report);
 
 // The catalog's rows, for checks over all of them.
 using CatalogRow = MessageRow;

@@ -80,7 +80,7 @@ int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream 
   reporter.BeginUpgrade(options.link, "", facts);
   const ExpectedDuration expected = ExpectedUpgradeDuration(options.link, facts ? facts->size : 0);
   std::optional<Message> imageProblem;
-  if (!loaded.ok()) imageProblem = ProcedureMessage(loaded.error);
+  if (!loaded.ok()) imageProblem = ProcedureMessage(loaded.errorId);
 
   int ready = 0;
   bool badUsage = false;

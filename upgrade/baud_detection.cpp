@@ -1,8 +1,6 @@
 // Baud-rate detection on the process-wide serial port.
 #include "baud_detection.h"
 
-#include <cstdio>
-
 #include "app_values.h"
 #include "crc16.h"
 #include "frame.h"
@@ -17,12 +15,6 @@ using namespace velloran;
 namespace {
 
 constexpr DWORD kProbeReplyLength = 9;
-
-std::string RateLine(const char *format, DWORD rate) {
-  char line[96];
-  std::snprintf(line, sizeof line, format, static_cast<unsigned>(rate));
-  return line;
-}
 
 // A printer answered at this rate: a whole reply, a good checksum, status 1.
 bool ProbeAnswered(const uint8_t *reply, DWORD length) {
@@ -67,7 +59,7 @@ bool ComDetectBaudRate(DWORD dwPort) {
     const int position = tried[i].position;
     if (!MaySendFrame(probe)) break;
     uint8_t reply[kMaxReplyLength] = {};
-    SendUpgradeStatus(RateLine(text::kTestingBaudFormat, rate), position * 100 / 7);
+    SendUpgradeStatus({StatusId::kTestingBaudFormat, rate}, position * 100 / 7);
     port.SetState(rate, NOPARITY, 8, ONESTOPBIT);
     port.Write(preamble, sizeof preamble);
     port.Flush();
@@ -81,14 +73,14 @@ bool ComDetectBaudRate(DWORD dwPort) {
       if (got == kProbeReplyLength || t - t0 >= timing::kProbeWindowMs) break;
     }
     if (ProbeAnswered(reply, got)) {
-      SendUpgradeStatus(RateLine(text::kBaudFoundFormat, rate), 100);
+      SendUpgradeStatus({StatusId::kBaudFoundFormat, rate}, 100);
       g_nBaudRate = static_cast<int>(rate);
       port.Flush();
       return true;
     }
     port.Flush();
   }
-  SendUpgradeStatus(text::kNoBaudFound, 100);
+  SendUpgradeStatus(StatusId::kNoBaudFound, 100);
   port.Close(timing::kPortCloseWaitMs);
   return false;
 }

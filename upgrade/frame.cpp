@@ -49,29 +49,23 @@ void SetDataFrameHead() {
   g_TxFrame[4] = CMD_DATA;
 }
 
-const char *PacketSizeRefusal(uint32_t packetSize) {
-  if (packetSize == 0) {
-    return velloran::text::kPacketSizeZero;
-  }
-  if (packetSize > kMaxPacketSize) {
-    return velloran::text::kPacketSizeTooLarge;
-  }
-  return nullptr;
+std::optional<velloran::StatusId> PacketSizeRefusal(uint32_t packetSize) {
+  if (packetSize == 0) return velloran::StatusId::kPacketSizeZero;
+  if (packetSize > kMaxPacketSize) return velloran::StatusId::kPacketSizeTooLarge;
+  return std::nullopt;
 }
 
 DataFrameBuild BuildDataFrame(uint8_t (&frame)[kDataFrameBufferSize]) {
   std::memset(frame, 0, sizeof frame);
   // A negative length would read as a huge unsigned one.
   const uint32_t length = g_nPacketLen < 0 ? kMaxPacketSize + 1 : static_cast<uint32_t>(g_nPacketLen);
-  if (const char *refusal = PacketSizeRefusal(length)) {
-    return {0, refusal};
-  }
+  if (const std::optional<velloran::StatusId> refusal = PacketSizeRefusal(length)) return {0, refusal};
   std::memcpy(frame, g_TxFrame, kFrameHeadLength);
   frame[kFrameLengthOffset] = static_cast<uint8_t>(length >> 8);
   frame[kFrameLengthOffset + 1] = static_cast<uint8_t>(length & 0xFF);
   std::memcpy(frame + kFramePayloadOffset, g_PacketData, length);
   AppendCrc16(frame, static_cast<uint16_t>(kFramePayloadOffset + length));
-  return {static_cast<int>(length) + kFrameOverhead, nullptr};
+  return {static_cast<int>(length) + kFrameOverhead, std::nullopt};
 }
 
 bool ReplyChecksumOk(const uint8_t *reply, int length) {

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+
+#include "upgrade_texts.h"
 
 inline constexpr uint8_t CMD_PROBE = 0x01;       // answer, so the host finds the baud rate
 inline constexpr uint8_t CMD_ERASE = 0x02;       // erase the flash
@@ -47,15 +50,15 @@ void BuildVersionFrame();
 // Writes the head of a data frame (1E 12 55 00 03) into g_TxFrame[0..4].
 void SetDataFrameHead();
 
-// Why a packet size cannot be sent, or nullptr when it can (1 to 512 bytes).
-// The reason reads as a status line.
-const char *PacketSizeRefusal(uint32_t packetSize);
+// Why a packet size cannot be sent, as the status line that says it, or none
+// when it can (1 to 512 bytes).
+std::optional<velloran::StatusId> PacketSizeRefusal(uint32_t packetSize);
 
 // Outcome of building a data frame: its length, or the reason none was built.
 struct DataFrameBuild {
   int length = 0;                  // g_nPacketLen + 9; 0 when refused
-  const char *refusal = nullptr;   // set when refused
-  explicit operator bool() const { return refusal == nullptr; }
+  std::optional<velloran::StatusId> refusal;  // set when refused
+  explicit operator bool() const { return !refusal; }
 };
 
 // Zeroes frame and assembles the data frame in it from g_TxFrame[0..4],

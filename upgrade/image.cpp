@@ -9,7 +9,7 @@
 #include "exchange.h"
 #include "frame.h"
 #include "regular_file.h"
-#include "upgrade_texts.h"
+#include "status_meaning.h"
 
 namespace {
 
@@ -19,19 +19,19 @@ using velloran::platform::RegularFileOutcome;
 // The status line of each failure and the cause that a front end shows beside
 // it. Causes without a line of their own share the nearest one.
 struct LoadFailure {
-  const char *line;
+  velloran::StatusId line;
   const char *cause;
 };
-constexpr LoadFailure kMissing = {velloran::text::kImageMissing, "no such file"};
-constexpr LoadFailure kUnreadable = {velloran::text::kImageUnreadable, "cannot be opened for reading"};
-constexpr LoadFailure kNotRegular = {velloran::text::kImageUnreadable, "not a regular file"};
-constexpr LoadFailure kEmpty = {velloran::text::kImageEmpty, "the file is empty"};
-constexpr LoadFailure kTooShort = {velloran::text::kImageTooShort,
+constexpr LoadFailure kMissing = {velloran::StatusId::kImageMissing, "no such file"};
+constexpr LoadFailure kUnreadable = {velloran::StatusId::kImageUnreadable, "cannot be opened for reading"};
+constexpr LoadFailure kNotRegular = {velloran::StatusId::kImageUnreadable, "not a regular file"};
+constexpr LoadFailure kEmpty = {velloran::StatusId::kImageEmpty, "the file is empty"};
+constexpr LoadFailure kTooShort = {velloran::StatusId::kImageTooShort,
                                    "shorter than the 8-byte header"};
-constexpr LoadFailure kShortRead = {velloran::text::kImageShortRead, "fewer bytes read than its size"};
-constexpr LoadFailure kChanged = {velloran::text::kImageShortRead, "the file changed while being read"};
-constexpr LoadFailure kTooLarge = {velloran::text::kImageTooLarge, "larger than 4 GiB"};
-constexpr LoadFailure kNoMemory = {velloran::text::kImageNoMemory, "not enough memory"};
+constexpr LoadFailure kShortRead = {velloran::StatusId::kImageShortRead, "fewer bytes read than its size"};
+constexpr LoadFailure kChanged = {velloran::StatusId::kImageShortRead, "the file changed while being read"};
+constexpr LoadFailure kTooLarge = {velloran::StatusId::kImageTooLarge, "larger than 4 GiB"};
+constexpr LoadFailure kNoMemory = {velloran::StatusId::kImageNoMemory, "not enough memory"};
 
 // Closes the file on every way out.
 struct FileCloser {
@@ -40,7 +40,8 @@ struct FileCloser {
 
 ImageLoadResult Failure(const LoadFailure &failure) {
   ImageLoadResult result;
-  result.error = failure.line;
+  result.errorId = failure.line;
+  result.error = velloran::StatusText(failure.line);
   result.cause = failure.cause;
   return result;
 }
@@ -120,7 +121,7 @@ uint8_t PacketStreamByte(const LoadedImage &image, uint32_t position) {
 }
 
 bool CutPacket(const LoadedImage &image, uint32_t index, uint32_t packetSize) {
-  if (PacketSizeRefusal(packetSize) != nullptr || index >= PacketCount(image.size, packetSize)) {
+  if (PacketSizeRefusal(packetSize) || index >= PacketCount(image.size, packetSize)) {
     return false;
   }
   const uint64_t start = uint64_t{index} * packetSize;

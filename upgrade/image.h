@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "upgrade_texts.h"
+
 namespace velloran {
 
 // The text "Pemtrox" with its terminating zero byte.
@@ -24,7 +26,8 @@ struct LoadedImage {
 // The image, or why it could not be loaded.
 struct ImageLoadResult {
   LoadedImage image;
-  std::string error;  // empty on success; otherwise a status line
+  std::string error;  // empty on success; otherwise the status line of errorId
+  StatusId errorId = StatusId::kImageUnreadable;
   std::string cause;  // on failure: the cause in a few English words
   bool ok() const { return error.empty(); }
 };

@@ -46,28 +46,28 @@ bool SendPacket(const LoadedImage &image, uint32_t index, uint32_t full, int &pr
   ResetExchange();
   SetDataFrameHead();
   if (!CutPacket(image, index, timing::kLptPacketSize) || LptSendDataFrame() != 1) {
-    SendUpgradeStatus(text::kLptSendFailed, progress);
+    SendUpgradeStatus(StatusId::kLptSendFailed, progress);
     return false;
   }
   progress = index == full ? 100 : PacketProgress(index, full);
-  SendUpgradeStatus(PacketSentLine(index + 1), progress);
+  SendUpgradeStatus({StatusId::kPacketSentFormat, index + 1}, progress);
   return true;
 }
 
 }  // namespace
 
 bool LptSwitchToBoot(int mode) {
-  SendUpgradeStatus(text::kPreparingBoot, 0);
+  SendUpgradeStatus(StatusId::kPreparingBoot, 0);
   PauseUnlessStopped(timing::kBeforeControlFrameMs);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
   const bool sent = WriteControlFrame();
   if (!sent) {
-    SendUpgradeStatus(text::kLptNoReplyExit, 0);
+    SendUpgradeStatus(StatusId::kLptNoReplyExit, 0);
   } else if (mode == 0) {
-    SendUpgradeStatus(text::kBootEntered, 100);
+    SendUpgradeStatus(StatusId::kBootEntered, 100);
   } else {
-    SendUpgradeStatus(text::kLptPacketInfo, 100);
+    SendUpgradeStatus(StatusId::kLptPacketInfo, 100);
     g_nPacketSize = timing::kLptPacketSize;
   }
   ResetExchange();
@@ -75,9 +75,9 @@ bool LptSwitchToBoot(int mode) {
 }
 
 bool LptCheckVersion() {
-  PrepareVersionCheck(text::kLptCheckingVersion);
+  PrepareVersionCheck(StatusId::kLptCheckingVersion);
   const bool sent = WriteControlFrame();
-  SendUpgradeStatus(sent ? text::kLptVersionChecked : text::kLptNoReplyExit, sent ? 100 : 20);
+  SendUpgradeStatus(sent ? StatusId::kLptVersionChecked : StatusId::kLptNoReplyExit, sent ? 100 : 20);
   ResetExchange();
   return sent;
 }
@@ -85,7 +85,7 @@ bool LptCheckVersion() {
 bool LptEraseFlash() {
   PrepareErase();
   const bool sent = WriteControlFrame();
-  SendUpgradeStatus(sent ? text::kLptEraseDone : text::kLptNoReplyExit, sent ? 299 : 240);
+  SendUpgradeStatus(sent ? StatusId::kLptEraseDone : StatusId::kLptNoReplyExit, sent ? 299 : 240);
   ResetExchange();
   return sent;
 }
@@ -122,7 +122,7 @@ unsigned LptUpgradeProc(void *param) {
   const std::string portName = g_strLptPort.IsEmpty() ? kDefaultPortName : g_strLptPort.Get();
   g_hLpt = OpenLptA(portName.c_str());
   if (g_hLpt == INVALID_HANDLE_VALUE) {
-    UpgradeMessageBox(text::kBoxPortOpenFailed);
+    UpgradeMessageBox(StatusId::kBoxPortOpenFailed);
     return EndProcedure(kUpgradeFailed);
   }
   auto abandon = [] {
@@ -146,11 +146,11 @@ unsigned LptUpgradeProc(void *param) {
   BuildControlFrame(CMD_FINISH);
   const bool sent = WriteControlFrame();
   if (sent) {
-    SendUpgradeStatus(text::kUpgradeDone, 200);
+    SendUpgradeStatus(StatusId::kUpgradeDone, 200);
     Sleep(timing::kBeforeCompletionBoxMs);
-    UpgradeMessageBox(text::kBoxLptUpgradeComplete);
+    UpgradeMessageBox(StatusId::kBoxLptUpgradeComplete);
   } else {
-    SendUpgradeStatus(text::kLptUpgradeFailed, 200);
+    SendUpgradeStatus(StatusId::kLptUpgradeFailed, 200);
   }
   ResetExchange();
   return ClosePortAndEnd(sent ? kUpgradeCompleted : kUpgradeFailed);

@@ -6,7 +6,6 @@
 # the stop request.
 add_library(velloran_upgrade_steps STATIC
   ${CMAKE_CURRENT_LIST_DIR}/app_values.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/status_meaning.cpp
   ${CMAKE_CURRENT_LIST_DIR}/status_report.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_schedule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/upgrade_steps.cpp

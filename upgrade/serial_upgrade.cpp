@@ -95,7 +95,7 @@ void ComSendDataFrame() {
 }
 
 bool ComSwitchToBoot(BootSwitch which) {
-  SendUpgradeStatus(text::kPreparingBoot, 0);
+  SendUpgradeStatus(StatusId::kPreparingBoot, 0);
   PauseUnlessStopped(timing::kBeforeControlFrameMs);
   ResetExchange();
   BuildControlFrame(CMD_ENTER_BOOT);
@@ -109,7 +109,7 @@ bool ComSwitchToBoot(BootSwitch which) {
 }
 
 bool ComCheckVersion() {
-  PrepareVersionCheck(text::kGettingVersion);
+  PrepareVersionCheck(StatusId::kGettingVersion);
   ComExchange();
   return EndControlStep(ReportControlStep(ControlStep::kCheckVersion));
 }

@@ -1,10 +1,6 @@
 // The table of the procedures' texts and their meanings.
 #include "status_meaning.h"
 
-#include <cctype>
-
-#include "upgrade_texts.h"
-
 namespace velloran {
 namespace {
 
@@ -17,52 +13,32 @@ constexpr std::optional<UpgradePhase> kPrepare = UpgradePhase::kPrepare, kDetect
 }  // namespace row_phase
 
 #define VELLORAN_STATUS_ROW(name, sent, id, english, phase, kind) \
-  {text::name, id, english, row_phase::phase, StatusKind::kind},
-const StatusTextRow kEntries[] = {VELLORAN_STATUS_TEXTS(VELLORAN_STATUS_ROW)};
+  {StatusId::name, text::name, id, english, row_phase::phase, StatusKind::kind},
+const StatusTextRow kRows[] = {VELLORAN_STATUS_TEXTS(VELLORAN_STATUS_ROW)};
 #undef VELLORAN_STATUS_ROW
 
-// A message box whose text goes on with the cause (and "！").
-struct PrefixEntry {
-  const char *prefix;
-  const char *id;
-  const char *english;  // the cause follows
-  std::optional<UpgradePhase> phase;
-};
-const PrefixEntry kPrefixEntries[] = {
-    {text::kBoxImageLoadFailed, "image_load_failed", "The image file cannot be loaded: ", UpgradePhase::kPrepare},
-};
-constexpr char kFullWidthExclamation[] = "！";
-
-// The number that "%u" in format stands for in text, if text has that form.
-std::optional<uint32_t> MatchNumbered(std::string_view format, std::string_view text) {
-  const size_t mark = format.find("%u");
-  if (mark == std::string_view::npos) return std::nullopt;
-  const std::string_view prefix = format.substr(0, mark);
-  const std::string_view suffix = format.substr(mark + 2);
-  if (text.size() <= prefix.size() + suffix.size() || text.substr(0, prefix.size()) != prefix ||
-      text.substr(text.size() - suffix.size()) != suffix) {
-    return std::nullopt;
+// The row's text with "%u" and "%s" filled in.
+std::string Fill(std::string_view format, const StatusReport &report) {
+  std::string filled(format);
+  if (const size_t mark = filled.find("%u"); mark != std::string::npos) {
+    filled.replace(mark, 2, std::to_string(report.number.value_or(0)));
   }
-  const std::string_view digits = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
-  if (digits.size() > 9) return std::nullopt;
-  uint32_t number = 0;
-  for (const char c : digits) {
-    if (std::isdigit(static_cast<unsigned char>(c)) == 0) return std::nullopt;
-    number = number * 10 + static_cast<uint32_t>(c - '0');
-  }
-  return number;
-}
-
-std::string FillNumber(std::string_view english, uint32_t number) {
-  std::string filled(english);
-  const size_t mark = filled.find("%u");
-  if (mark != std::string::npos) filled.replace(mark, 2, std::to_string(number));
+  if (const size_t mark = filled.find("%s"); mark != std::string::npos) filled.replace(mark, 2, report.cause);
   return filled;
 }
 
+const StatusTextRow &RowOf(StatusId id) { return kRows[static_cast<size_t>(id)]; }
+
 }  // namespace
 
-std::span<const StatusTextRow> StatusTextRows() { return kEntries; }
+std::span<const StatusTextRow> StatusTextRows() { return kRows; }
+
+const StatusTextRow *StatusRowWithId(std::string_view id) {
+  for (const StatusTextRow &row : kRows) {
+    if (id == row.id) return &row;
+  }
+  return nullptr;
+}
 
 const char *PhaseName(UpgradePhase phase) {
   switch (phase) {
@@ -77,24 +53,11 @@ const char *PhaseName(UpgradePhase phase) {
   return "?";
 }
 
-StatusMeaning MeaningOfStatusText(std::string_view text) {
-  for (const StatusTextRow &entry : kEntries) {
-    if (text == entry.text) return {entry.id, entry.english, entry.phase, entry.kind, std::nullopt};
-    if (const auto number = MatchNumbered(entry.text, text)) {
-      return {entry.id, FillNumber(entry.english, *number), entry.phase, entry.kind, number};
-    }
-  }
-  for (const PrefixEntry &entry : kPrefixEntries) {
-    const std::string_view prefix = entry.prefix;
-    if (text.size() <= prefix.size() || text.substr(0, prefix.size()) != prefix) continue;
-    std::string_view cause = text.substr(prefix.size());
-    const std::string_view mark = kFullWidthExclamation;
-    if (cause.size() >= mark.size() && cause.substr(cause.size() - mark.size()) == mark) {
-      cause.remove_suffix(mark.size());
-    }
-    return {entry.id, entry.english + std::string(cause), entry.phase, StatusKind::kFailure, std::nullopt};
-  }
-  return {"unknown", std::string(text), std::nullopt, StatusKind::kProgress, std::nullopt};
+std::string StatusText(const StatusReport &report) { return Fill(RowOf(report.id).text, report); }
+
+StatusMeaning MeaningOf(const StatusReport &report) {
+  const StatusTextRow &row = RowOf(report.id);
+  return {row.id, Fill(row.english, report), row.phase, row.kind, report.number, report.id};
 }
 
 }  // namespace velloran

@@ -62,14 +62,16 @@ void SetUpgradeWindow(UpgradeWindow *window) {
   }
 }
 
-void SendUpgradeStatus(const std::string &text, int code) {
+void SendUpgradeStatus(const StatusReport &report, int code) {
   if (UpgradeStopHonoured()) return;  // the line of a frame that never went out
-  DeliverToWindow([&](UpgradeWindow &window) { window.OnUpgradeStatus(new std::string(text), code); });
+  DeliverToWindow([&](UpgradeWindow &window) {
+    window.OnUpgradeStatus(new std::string(StatusText(report)), code, MeaningOf(report));
+  });
 }
 
-void UpgradeMessageBox(const std::string &text) {
+void UpgradeMessageBox(const StatusReport &report) {
   if (UpgradeStopHonoured()) return;
-  DeliverToWindow([&](UpgradeWindow &window) { window.ShowMessageBox(text); });
+  DeliverToWindow([&](UpgradeWindow &window) { window.ShowMessageBox(StatusText(report), MeaningOf(report)); });
 }
 
 }  // namespace velloran

@@ -16,6 +16,8 @@
 
 #include <string>
 
+#include "status_meaning.h"
+
 namespace velloran {
 
 // The status message number: WM_USER + 100.
@@ -24,21 +26,22 @@ inline constexpr unsigned WM_UPGRADE_STATUS = 0x0400 + 100;
 class UpgradeWindow {
  public:
   virtual ~UpgradeWindow() = default;
-  // One status line without line end, and its progress code. Ownership of
-  // text passes to the window, which deletes it. Returns when handled.
-  virtual void OnUpgradeStatus(std::string *text, int code) = 0;
+  // One status line without line end, its progress code and what it means.
+  // Ownership of text passes to the window, which deletes it. Returns when
+  // handled.
+  virtual void OnUpgradeStatus(std::string *text, int code, const StatusMeaning &meaning) = 0;
   // A modal message box (one OK button, warning icon, the program's name as
   // caption); returns when the user has dismissed it.
-  virtual void ShowMessageBox(const std::string &text) = 0;
+  virtual void ShowMessageBox(const std::string &text, const StatusMeaning &meaning) = 0;
 };
 
 // Registers the main window (nullptr unregisters, see above).
 void SetUpgradeWindow(UpgradeWindow *window);
 
 // Sends one status line with its progress code to the registered window.
-void SendUpgradeStatus(const std::string &text, int code);
+void SendUpgradeStatus(const StatusReport &report, int code);
 
 // Raises a message box in the registered window and waits until it is closed.
-void UpgradeMessageBox(const std::string &text);
+void UpgradeMessageBox(const StatusReport &report);
 
 }  // namespace velloran

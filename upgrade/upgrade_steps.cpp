@@ -2,8 +2,6 @@
 // serial procedures.
 #include "upgrade_steps.h"
 
-#include <cstdio>
-
 #include "app_values.h"
 #include "exchange.h"
 #include "procedure_timing.h"
@@ -35,7 +33,7 @@ int FailureCode(ControlStep step) {
 }
 
 void Send(const StatusLine &line) {
-  if (line.text != nullptr) SendUpgradeStatus(line.text, line.code);
+  if (line.id) SendUpgradeStatus(*line.id, line.code);
 }
 
 // refuseUnusableSize: the packet size of a successful boot switch is the one
@@ -44,9 +42,9 @@ bool Report(ControlStep step, bool refuseUnusableSize) {
   const ReplyOutcome outcome = JudgeReceivedReply(CommandOf(step));
   if (outcome == ReplyOutcome::kSuccess && step == ControlStep::kSwitchToBoot) {
     const uint32_t size = PacketSizeFromBootReply(g_RxFrame);
-    const char *refusal = PacketSizeRefusal(size);
-    if (refuseUnusableSize && refusal != nullptr) {
-      SendUpgradeStatus(refusal, 0);
+    const std::optional<StatusId> refusal = PacketSizeRefusal(size);
+    if (refuseUnusableSize && refusal) {
+      SendUpgradeStatus(*refusal, 0);
       return false;
     }
     g_nPacketSize = size;
@@ -63,20 +61,20 @@ bool Report(ControlStep step, bool refuseUnusableSize) {
 StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome) {
   const int code = FailureCode(step);
   switch (outcome) {
-    case ReplyOutcome::kNoReply: return {text::kNoReplyEnd, 0};
-    case ReplyOutcome::kCorrupt: return {text::kReplyChecksumExit, code};
-    case ReplyOutcome::kCrcError: return {text::kCrcErrorExit, code};
-    case ReplyOutcome::kFlashError: return {text::kFlashErrorExit, code};
-    case ReplyOutcome::kVersionMismatch: return {text::kVersionMismatch, code};
-    case ReplyOutcome::kOtherFault: return {text::kOtherFaultExit, code};
+    case ReplyOutcome::kNoReply: return {StatusId::kNoReplyEnd, 0};
+    case ReplyOutcome::kCorrupt: return {StatusId::kReplyChecksumExit, code};
+    case ReplyOutcome::kCrcError: return {StatusId::kCrcErrorExit, code};
+    case ReplyOutcome::kFlashError: return {StatusId::kFlashErrorExit, code};
+    case ReplyOutcome::kVersionMismatch: return {StatusId::kVersionMismatch, code};
+    case ReplyOutcome::kOtherFault: return {StatusId::kOtherFaultExit, code};
     case ReplyOutcome::kSuccess: break;
   }
   switch (step) {
-    case ControlStep::kSwitchToBoot: return {text::kBootEntered, 100};
-    case ControlStep::kCheckVersion: return {text::kVersionMatch, 100};
-    case ControlStep::kEraseFlash: return {text::kEraseDone, 300};
+    case ControlStep::kSwitchToBoot: return {StatusId::kBootEntered, 100};
+    case ControlStep::kCheckVersion: return {StatusId::kVersionMatch, 100};
+    case ControlStep::kEraseFlash: return {StatusId::kEraseDone, 300};
   }
-  return {nullptr, 0};
+  return {std::nullopt, 0};
 }
 
 bool ReportControlStep(ControlStep step) { return Report(step, true); }
@@ -87,10 +85,10 @@ bool ReportBootSwitch(BootSwitch which) {
 
 bool BootReplyAnnouncesUnusableSize() {
   return JudgeReceivedReply(CMD_ENTER_BOOT) == ReplyOutcome::kSuccess &&
-         PacketSizeRefusal(PacketSizeFromBootReply(g_RxFrame)) != nullptr;
+         PacketSizeRefusal(PacketSizeFromBootReply(g_RxFrame)).has_value();
 }
 
-void PrepareVersionCheck(const char *line) {
+void PrepareVersionCheck(StatusId line) {
   PauseUnlessStopped(timing::kBeforeControlFrameMs);
   BuildVersionFrame();
   SendUpgradeStatus(line, 20);
@@ -101,16 +99,12 @@ void PrepareErase() {
   PauseUnlessStopped(timing::kBeforeControlFrameMs);
   ResetExchange();
   BuildControlFrame(CMD_ERASE);
-  SendUpgradeStatus(text::kEraseStart, 220);
+  SendUpgradeStatus(StatusId::kEraseStart, 220);
   PauseUnlessStopped(timing::kEraseDotsMs);
-  SendUpgradeStatus(text::kEraseDots, 240);
+  SendUpgradeStatus(StatusId::kEraseDots, 240);
 }
 
-std::string PacketSentLine(uint32_t number) {
-  char line[64];
-  std::snprintf(line, sizeof line, text::kPacketSentFormat, number);
-  return line;
-}
+std::string PacketSentLine(uint32_t number) { return StatusText({StatusId::kPacketSentFormat, number}); }
 
 int PacketProgress(uint32_t index, uint32_t full) {
   return static_cast<int>(uint64_t{index} * 100 / (uint64_t{full} + 1));
@@ -118,23 +112,23 @@ int PacketProgress(uint32_t index, uint32_t full) {
 
 StatusLine PacketFailureLine(ReplyOutcome outcome, bool remainder, int progress) {
   switch (outcome) {
-    case ReplyOutcome::kNoReply: return {text::kFirmwareFault, progress};
-    case ReplyOutcome::kCorrupt: return {text::kTransferError, progress};
+    case ReplyOutcome::kNoReply: return {StatusId::kFirmwareFault, progress};
+    case ReplyOutcome::kCorrupt: return {StatusId::kTransferError, progress};
     case ReplyOutcome::kCrcError:
-      return {remainder ? text::kCrcErrorEnd : text::kPacketCrcFault, progress};
-    case ReplyOutcome::kFlashError: return {text::kFlashErrorEnd, progress};
-    default: return {text::kOtherFaultEnd, progress};
+      return {remainder ? StatusId::kCrcErrorEnd : StatusId::kPacketCrcFault, progress};
+    case ReplyOutcome::kFlashError: return {StatusId::kFlashErrorEnd, progress};
+    default: return {StatusId::kOtherFaultEnd, progress};
   }
 }
 
 StatusLine FinishLine(ReplyOutcome outcome) {
   switch (outcome) {
-    case ReplyOutcome::kNoReply: return {nullptr, 0};
-    case ReplyOutcome::kSuccess: return {text::kUpgradeDone, 200};
-    case ReplyOutcome::kCorrupt: return {text::kTransferError, 300};
-    case ReplyOutcome::kCrcError: return {text::kCrcErrorEnd, 300};
-    case ReplyOutcome::kFlashError: return {text::kFlashErrorEnd, 300};
-    default: return {text::kOtherFaultEnd, 300};
+    case ReplyOutcome::kNoReply: return {std::nullopt, 0};
+    case ReplyOutcome::kSuccess: return {StatusId::kUpgradeDone, 200};
+    case ReplyOutcome::kCorrupt: return {StatusId::kTransferError, 300};
+    case ReplyOutcome::kCrcError: return {StatusId::kCrcErrorEnd, 300};
+    case ReplyOutcome::kFlashError: return {StatusId::kFlashErrorEnd, 300};
+    default: return {StatusId::kOtherFaultEnd, 300};
   }
 }
 
@@ -160,7 +154,7 @@ bool SendImagePackets(const LoadedImage &image, const PacketLink &link) {
       return false;
     }
     progress = remainder ? 100 : PacketProgress(index, full);
-    SendUpgradeStatus(PacketSentLine(index + 1), progress);
+    SendUpgradeStatus({StatusId::kPacketSentFormat, index + 1}, progress);
     ResetExchange();
   }
   return true;
@@ -171,7 +165,7 @@ bool ReportFinish() {
   Send(FinishLine(outcome));
   if (outcome != ReplyOutcome::kSuccess) return false;
   Sleep(timing::kBeforeCompletionBoxMs);
-  UpgradeMessageBox(text::kBoxUpgradeComplete);
+  UpgradeMessageBox(StatusId::kBoxUpgradeComplete);
   return true;
 }
 
@@ -183,8 +177,8 @@ const LoadedImage *UpgradeImage(void *param, LoadedImage &own) {
     given = &loaded;
   }
   if (!given->ok()) {
-    SendUpgradeStatus(given->error, 0);
-    UpgradeMessageBox(text::kBoxImageLoadFailed + given->cause + "！");
+    SendUpgradeStatus(given->errorId, 0);
+    UpgradeMessageBox({StatusId::kBoxImageLoadFailed, std::nullopt, given->cause});
     return nullptr;
   }
   if (given != &loaded) return &given->image;

@@ -4,17 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "frame.h"
 #include "image.h"
+#include "upgrade_texts.h"
 
 namespace velloran {
 
 enum class ControlStep { kSwitchToBoot, kCheckVersion, kEraseFlash };
 
 struct StatusLine {
-  const char *text;  // nullptr: no line
+  std::optional<StatusId> id;  // nullopt: no line
   int code;
 };
 
@@ -44,7 +46,7 @@ bool BootReplyAnnouncesUnusableSize();
 // The opening of every link's version check: 200 ms, the version frame
 // (built without a reset, which would clear the version bytes), the line
 // (value 20), 500 ms.
-void PrepareVersionCheck(const char *line);
+void PrepareVersionCheck(StatusId line);
 
 // The opening of every link's erase: 200 ms, the erase frame, "开始擦除…"
 // (220), 500 ms, the line of dots (240).
@@ -59,7 +61,7 @@ int PacketProgress(uint32_t index, uint32_t full);
 // The line of a packet that failed, with the progress value reached so far.
 StatusLine PacketFailureLine(ReplyOutcome outcome, bool remainder, int progress);
 
-// The line of the finish frame's outcome (text nullptr for no reply).
+// The line of the finish frame's outcome (none for no reply).
 StatusLine FinishLine(ReplyOutcome outcome);
 
 // A link that sends data frames and collects their 9-byte replies.

@@ -1,10 +1,11 @@
 // The status lines and message-box texts that the upgrade procedures show,
 // exactly as users of the tool know them, each with its meaning for front
 // ends that show it in another language or hand it to a program: one row
-//   X(name, text as sent ("%u" stands for a number), id, English rendering,
-//     phase it belongs to (kShared: the running step's), kind)
-// gives the constant text::name and the row of the table that
-// status_meaning.h reads. A text has no other place to be written.
+//   X(name, text as sent ("%u" stands for a number, "%s" for a cause), id,
+//     English rendering, phase it belongs to (kShared: the running step's), kind)
+// gives the constant text::name, the report StatusId::name that a procedure
+// sends, and the row of the table that status_meaning.h reads. A text has no
+// other place to be written.
 #pragma once
 
 // clang-format off
@@ -95,17 +96,24 @@
   X(kBoxPortOpenFailed, "Port Open Failed！", "lpt_open_failed", \
     "The parallel port could not be opened", kBoot, kFailure) \
   X(kBoxLptUpgradeComplete, "Upgrade Complete！！", "box_lpt_upgrade_complete", \
-    "Upgrade complete!!", kFinish, kCompletion)
+    "Upgrade complete!!", kFinish, kCompletion) \
+  /* An image that cannot be loaded: the dialog keeps its status log hidden, so \
+     the cause ("not a regular file", ...) follows in a box of its own. */ \
+  X(kBoxImageLoadFailed, "Image Load Failed: %s！", "image_load_failed", \
+    "The image file cannot be loaded: %s", kPrepare, kFailure)
 // clang-format on
 
-namespace velloran::text {
+namespace velloran {
 
+// Which text of the table a procedure reports.
+#define VELLORAN_STATUS_ID(name, sent, id, english, phase, kind) name,
+enum class StatusId : unsigned char { VELLORAN_STATUS_TEXTS(VELLORAN_STATUS_ID) };
+#undef VELLORAN_STATUS_ID
+
+namespace text {
 #define VELLORAN_STATUS_TEXT_CONSTANT(name, sent, id, english, phase, kind) inline constexpr char name[] = sent;
 VELLORAN_STATUS_TEXTS(VELLORAN_STATUS_TEXT_CONSTANT)
 #undef VELLORAN_STATUS_TEXT_CONSTANT
+}  // namespace text
 
-// An image that cannot be loaded: the dialog keeps its status log hidden, so
-// the cause ("not a regular file", ...) follows in a box of its own.
-inline constexpr char kBoxImageLoadFailed[] = "Image Load Failed: ";
-
-}  // namespace velloran::text
+}  // namespace velloran

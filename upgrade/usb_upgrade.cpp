@@ -30,7 +30,7 @@ bool OpenPortIfClosed() {
 // Opens the port when it is closed; says so in a box when that fails.
 bool OpenPortOrTell() {
   if (OpenPortIfClosed()) return true;
-  UpgradeMessageBox(text::kBoxOpenUsbFailed);
+  UpgradeMessageBox(StatusId::kBoxOpenUsbFailed);
   return false;
 }
 
@@ -44,7 +44,7 @@ int ClosePort() {
 // The end of the version check and the erase: they report a failed close.
 bool EndReportingStep(bool result) {
   ResetExchange();
-  if (ClosePort() == 0) UpgradeMessageBox(text::kBoxCloseUsbFailed);
+  if (ClosePort() == 0) UpgradeMessageBox(StatusId::kBoxCloseUsbFailed);
   return result;
 }
 
@@ -76,7 +76,7 @@ void UsbExchange() {
   if (!MaySendFrame(g_TxFrame)) return;
   DWORD written = 0;
   if (WriteUsb(g_hUsb, g_TxFrame, static_cast<DWORD>(g_nTxLen), &written) == 0) {
-    UpgradeMessageBox(text::kBoxWriteFailed);
+    UpgradeMessageBox(StatusId::kBoxWriteFailed);
     return;
   }
   const DWORD t0 = GetTickCount();
@@ -102,7 +102,7 @@ void UsbExchange() {
 
 void UsbSendDataFrame() {
   if (g_hUsb == INVALID_HANDLE_VALUE) {
-    UpgradeMessageBox(text::kBoxDataOpenUsbFailed);
+    UpgradeMessageBox(StatusId::kBoxDataOpenUsbFailed);
     return;
   }
   uint8_t frame[kDataFrameBufferSize];
@@ -111,7 +111,7 @@ void UsbSendDataFrame() {
   if (!MaySendFrame(frame)) return;
   DWORD written = 0;
   if (WriteUsb(g_hUsb, frame, static_cast<DWORD>(built.length), &written) == 0) {
-    UpgradeMessageBox(text::kBoxDataWriteFailed);
+    UpgradeMessageBox(StatusId::kBoxDataWriteFailed);
     return;
   }
   ResetExchange();
@@ -131,9 +131,9 @@ void UsbSendDataFrame() {
 }
 
 bool UsbSwitchToBoot(BootSwitch which) {
-  SendUpgradeStatus(text::kPreparingBoot, 0);
+  SendUpgradeStatus(StatusId::kPreparingBoot, 0);
   if (!OpenPortOrTell()) {
-    SendUpgradeStatus(text::kExit, 0);
+    SendUpgradeStatus(StatusId::kExit, 0);
     return false;
   }
   PauseUnlessStopped(timing::kBeforeControlFrameMs);
@@ -148,7 +148,7 @@ bool UsbSwitchToBoot(BootSwitch which) {
 
 bool UsbCheckVersion() {
   if (!OpenPortOrTell()) return false;
-  PrepareVersionCheck(text::kGettingVersion);
+  PrepareVersionCheck(StatusId::kGettingVersion);
   UsbExchange();
   return EndReportingStep(ReportControlStep(ControlStep::kCheckVersion));
 }

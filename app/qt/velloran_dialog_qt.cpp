@@ -337,7 +337,7 @@ void QtVelloranDialog::PresentMessageBox(const QString &text) {
   box.exec();
 }
 
-void QtVelloranDialog::OnUpgradeStatus(std::string *text, int code) {
+void QtVelloranDialog::OnUpgradeStatus(std::string *text, int code, const velloran::StatusMeaning &) {
   // The line is owned here until the GUI thread takes it; a line that never
   // gets there is freed with the last copy of the task.
   auto line = std::make_shared<std::unique_ptr<std::string>>(text);

@@ -53,11 +53,13 @@ class QtVelloranDialog final : public QDialog,
   void SetBarPosition(int id, int position) override;
   std::optional<std::string> ChooseFileToOpen(const std::string &filter) override;
 
-  // DialogView and UpgradeWindow: on the GUI thread or from the worker.
+  // DialogView: on the GUI thread; UpgradeWindow: from the worker.
   void ShowMessageBox(const std::string &text) override;
+  void ShowMessageBox(const std::string &text, const velloran::StatusMeaning &) override { ShowMessageBox(text); }
 
-  // UpgradeWindow, called on the worker thread.
-  void OnUpgradeStatus(std::string *text, int code) override;
+  // UpgradeWindow, called on the worker thread. The dialog shows the line as
+  // it is.
+  void OnUpgradeStatus(std::string *text, int code, const velloran::StatusMeaning &meaning) override;
 
   void done(int result) override;
 

@@ -238,7 +238,7 @@ void Win32VelloranDialog::PresentMessageBox(const std::string &text) {
   MessageBoxA(hwnd_, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-void Win32VelloranDialog::OnUpgradeStatus(std::string *text, int code) {
+void Win32VelloranDialog::OnUpgradeStatus(std::string *text, int code, const velloran::StatusMeaning &) {
   if (closing_) {
     delete text;
     return;

@@ -57,11 +57,13 @@ class Win32VelloranDialog final : public velloran::DialogView, public velloran::
   void SetBarPosition(int id, int position) override;
   std::optional<std::string> ChooseFileToOpen(const std::string &filter) override;
 
-  // DialogView and UpgradeWindow: on the dialog's thread or from the worker.
+  // DialogView: on the dialog's thread; UpgradeWindow: from the worker.
   void ShowMessageBox(const std::string &text) override;
+  void ShowMessageBox(const std::string &text, const velloran::StatusMeaning &) override { ShowMessageBox(text); }
 
-  // UpgradeWindow, called on the worker thread.
-  void OnUpgradeStatus(std::string *text, int code) override;
+  // UpgradeWindow, called on the worker thread. The dialog shows the line as
+  // it is.
+  void OnUpgradeStatus(std::string *text, int code, const velloran::StatusMeaning &meaning) override;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

@@ -34,6 +34,7 @@
 #include "qt_test_support.h"
 #include "resource.h"
 #include "status_report.h"
+#include "upgrade_steps.h"
 #include "velloran_app.h"
 #include "velloran_dialog_qt.h"
 
@@ -270,11 +271,13 @@ TEST_F(DialogQtTest, StatusLinesFromAWorkerColourTheBar) {
     int position;
   };
   const QColor blue(0, 0, 255), green(0, 255, 0), red(255, 0, 0);
+  uint32_t packet = 0;
   for (Case c : {Case{100, blue, 100}, Case{101, green, 1}, Case{200, green, 100}, Case{250, red, 50},
                  Case{300, red, 100}, Case{-1, red, 100}, Case{301, red, 100}, Case{30, blue, 30}}) {
     std::atomic<bool> sent{false};
+    ++packet;
     std::thread worker([&] {
-      SendUpgradeStatus("line " + std::to_string(c.code), c.code);
+      SendUpgradeStatus({StatusId::kPacketSentFormat, packet}, c.code);
       sent = true;
     });
     EXPECT_TRUE(ProcessEventsUntil([&] { return sent.load(); }, kEventBound));
@@ -283,8 +286,8 @@ TEST_F(DialogQtTest, StatusLinesFromAWorkerColourTheBar) {
     EXPECT_EQ(ChunkColor(bar), c.color) << c.code;
   }
   std::string log = dialog.GetText(IDC_EDIT_LOG);
-  EXPECT_EQ(log.substr(0, 20), "line 100\r\nline 101\r\n");
-  EXPECT_TRUE(log.ends_with("\r\nline 301\r\nline 30\r\n")) << log;
+  EXPECT_TRUE(log.starts_with(PacketSentLine(1) + "\r\n" + PacketSentLine(2) + "\r\n")) << log;
+  EXPECT_TRUE(log.ends_with("\r\n" + PacketSentLine(7) + "\r\n" + PacketSentLine(8) + "\r\n")) << log;
   auto *box = qobject_cast<QPlainTextEdit *>(dialog.control(IDC_EDIT_LOG));
   EXPECT_EQ(box->document()->blockCount(), 9) << "eight lines and the empty last one";
   EXPECT_EQ(box->verticalScrollBar()->value(), box->verticalScrollBar()->maximum());
@@ -410,9 +413,9 @@ std::atomic<bool> g_chattyBox{false};
 std::atomic<int> g_chattyLines{0};
 unsigned ChattyProc(void *) {
   g_bUpgrading = 1;
-  if (g_chattyBox) UpgradeMessageBox("Upgrade Complete！");
+  if (g_chattyBox) UpgradeMessageBox(StatusId::kBoxUpgradeComplete);
   for (int i = 0; !g_chattyStop; ++i) {
-    SendUpgradeStatus("正在发送数据 " + std::to_string(i), i % 301);
+    SendUpgradeStatus({StatusId::kPacketSentFormat, static_cast<uint32_t>(i)}, i % 301);
     g_chattyLines++;
     std::this_thread::sleep_for(1ms);
   }
@@ -493,8 +496,8 @@ TEST_F(DialogQtTest, InitInstanceRunsTheDialogUntilItCloses) {
   EXPECT_EQ(title, "Velloran-V4.0");
   // Unregistered on the way out: a late status line goes nowhere.
   std::thread worker([] {
-    SendUpgradeStatus("late", 50);
-    UpgradeMessageBox("late");
+    SendUpgradeStatus(StatusId::kExit, 50);
+    UpgradeMessageBox(StatusId::kBoxUpgradeComplete);
   });
   worker.join();
 }

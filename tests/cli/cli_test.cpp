@@ -13,6 +13,7 @@
 #include "port_choice.h"
 #include "port_advice.h"
 #include "printable_text.h"
+#include "status_feed.h"
 
 namespace velloran::cli {
 namespace {
@@ -206,9 +207,9 @@ TEST(ConsoleReporter, JsonEventsCarryIdEnglishAndTheExactText) {
   settings.language = Language::kChinese;  // JSON is the same in every language
   ConsoleReporter reporter(out, err, settings);
   reporter.BeginUpgrade(Link::kSerial, "COM5", std::nullopt);
-  reporter.OnUpgradeStatus(new std::string("测试波特率4800......"), 14);
-  reporter.OnUpgradeStatus(new std::string("版本不匹配！退出！"), 20);
-  reporter.ShowMessageBox("Upgrade \"Complete\"！");
+  test::Feed(reporter, {StatusId::kTestingBaudFormat, 4800}, 14);
+  test::Feed(reporter, StatusId::kVersionMismatch, 20);
+  test::FeedBox(reporter, {StatusId::kBoxImageLoadFailed, std::nullopt, "\"demo\" is a folder"});
   reporter.ReportResult(false);
   reporter.ReportResult(true, "late");  // only the first result counts
   const std::vector<Json> events = test::JsonEvents(out.str());
@@ -225,7 +226,8 @@ TEST(ConsoleReporter, JsonEventsCarryIdEnglishAndTheExactText) {
   EXPECT_EQ(events[1]["id"], "version_mismatch");
   EXPECT_EQ(events[1]["phase"], "version");
   EXPECT_EQ(events[2]["event"], "message");
-  EXPECT_EQ(events[2]["text"], "Upgrade \"Complete\"！");
+  EXPECT_EQ(events[2]["text"], "Image Load Failed: \"demo\" is a folder！");
+  EXPECT_EQ(events[2]["en"], "The image file cannot be loaded: \"demo\" is a folder");
   EXPECT_EQ(events[3]["event"], "result");
   EXPECT_EQ(events[3]["ok"], false);
   EXPECT_EQ(events[3]["reason"], "version_mismatch");
@@ -240,8 +242,8 @@ TEST(ConsoleReporter, TextSpeaksTheReadersLanguage) {
     settings.verbosity = Verbosity::kVerbose;
     ConsoleReporter reporter(out, err, settings);
     reporter.BeginUpgrade(Link::kUsb, "", std::nullopt);
-    reporter.OnUpgradeStatus(new std::string("擦除成功！"), 300);
-    reporter.OnUpgradeStatus(new std::string("打印机未响应！终止！"), 0);
+    test::Feed(reporter, StatusId::kEraseDone, 300);
+    test::Feed(reporter, StatusId::kNoReplyEnd, 0);
     reporter.ReportResult(false);
     const std::string text = out.str();
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
@@ -264,9 +266,9 @@ TEST(ConsoleReporter, QuietOutputIsTheFailureTheClosingLineAndThePrintersState) 
   settings.verbosity = Verbosity::kQuiet;
   ConsoleReporter reporter(out, err, settings);
   reporter.BeginUpgrade(Link::kLpt, "LPT1", std::nullopt);
-  reporter.OnUpgradeStatus(new std::string("准备切换至boot模式，请稍等！"), 0);
-  reporter.ShowMessageBox("Upgrade Complete！！");
-  reporter.OnUpgradeStatus(new std::string("打印机未响应！退出！"), 0);
+  test::Feed(reporter, StatusId::kPreparingBoot, 0);
+  test::FeedBox(reporter, StatusId::kBoxLptUpgradeComplete);
+  test::Feed(reporter, StatusId::kLptNoReplyExit, 0);
   reporter.ReportResult(false);
   const std::string text = out.str();
   EXPECT_EQ(text.rfind("The printer did not take the frame; stopped\nUpgrade failed after ", 0), 0u) << text;
@@ -278,9 +280,9 @@ TEST(ConsoleReporter, NormalOutputNamesThePhasesAndTheFailures) {
   std::ostringstream out, err;
   ConsoleReporter reporter(out, err, OutputSettings{});
   reporter.BeginUpgrade(Link::kUsb, "", std::nullopt);
-  for (const char *line : {"准备切换至boot模式，请稍等！", "模式切换成功！打印机进入Boot模式！", "获取版本信息！",
-                           "版本不匹配！退出！"}) {
-    reporter.OnUpgradeStatus(new std::string(line), 0);
+  for (const StatusId line :
+       {StatusId::kPreparingBoot, StatusId::kBootEntered, StatusId::kGettingVersion, StatusId::kVersionMismatch}) {
+    test::Feed(reporter, line, 0);
   }
   reporter.ReportResult(false);
   EXPECT_EQ(out.str(),
@@ -301,8 +303,9 @@ TEST(ConsoleReporter, NormalOutputNamesTheFinishAfterTheLastPacket) {
   facts.size = 600;
   facts.packets = 2;
   reporter.BeginUpgrade(Link::kLpt, "LPT1", facts);
-  for (const char *line : {"第1包数据发送成功！", "第2包数据发送成功！", "升级完成！！！"}) {
-    reporter.OnUpgradeStatus(new std::string(line), 0);
+  for (const StatusReport &line : {StatusReport{StatusId::kPacketSentFormat, 1},
+                                    StatusReport{StatusId::kPacketSentFormat, 2}, StatusReport{StatusId::kUpgradeDone}}) {
+    test::Feed(reporter, line, 0);
   }
   reporter.ReportResult(true);
   EXPECT_NE(out.str().find("Sending the image: 2 packets of 512 bytes...\nFinishing...\nWrote 1024 bytes in "),

@@ -79,46 +79,38 @@ TEST(Language, TheLocaleDecidesInItsOrder) {
 
 TEST(StatusMeaning, EveryTextOfTheProceduresHasItsOwnId) {
   std::set<std::string> ids;
+  size_t index = 0;
   for (const StatusTextRow &row : StatusTextRows()) {
+    EXPECT_EQ(static_cast<size_t>(row.status), index++) << row.id;  // a report finds its own row
     EXPECT_TRUE(ids.insert(row.id).second) << "twice: " << row.id;
     EXPECT_TRUE(IsId(row.id)) << row.id;
+    EXPECT_EQ(StatusRowWithId(row.id), &row);
     // English only: the English rendering has no Chinese in it.
     for (const char *c = row.english; *c != '\0'; ++c) EXPECT_LT(static_cast<unsigned char>(*c), 0x80) << row.id;
-    // A text is found as itself (a numbered one with a number in it).
-    std::string sent = row.text;
-    if (const size_t mark = sent.find("%u"); mark != std::string::npos) sent.replace(mark, 2, "7");
-    const Message message = ProcedureMessage(sent);
-    EXPECT_EQ(message.id, row.id) << sent;
-    EXPECT_EQ(message.zh, sent);  // the exact text stays what it was
-    EXPECT_EQ(message.en.find("%u"), std::string::npos) << message.en;
+    const Message message = ProcedureMessage({row.status, 7, "cause"});
+    EXPECT_EQ(message.id, row.id);
+    EXPECT_EQ(message.en.find('%'), std::string::npos) << message.en;
+    EXPECT_EQ(message.zh.find('%'), std::string::npos) << message.zh;
   }
+  EXPECT_EQ(StatusRowWithId("unknown"), nullptr);
 }
 
-TEST(StatusMeaning, MessageBoxesWithACauseKeepIt) {
-  const StatusMeaning meaning = MeaningOfStatusText(std::string(text::kBoxImageLoadFailed) + "no such file！");
-  EXPECT_EQ(meaning.id, "image_load_failed");
-  EXPECT_EQ(meaning.english, "The image file cannot be loaded: no such file");
-  EXPECT_EQ(meaning.kind, StatusKind::kFailure);
-}
-
-TEST(StatusMeaning, NumberedLinesKeepTheirNumber) {
-  StatusMeaning meaning = MeaningOfStatusText("第12包数据发送成功！");
+TEST(StatusMeaning, ReportsFillInTheirNumberAndCause) {
+  StatusMeaning meaning = MeaningOf({StatusId::kPacketSentFormat, 12});
+  EXPECT_EQ(StatusText({StatusId::kPacketSentFormat, 12}), "第12包数据发送成功！");
   EXPECT_EQ(meaning.id, "packet_sent");
   EXPECT_EQ(meaning.english, "Packet 12 sent");
   EXPECT_EQ(meaning.number, 12u);
   EXPECT_EQ(meaning.phase, UpgradePhase::kData);
-  meaning = MeaningOfStatusText("检测到波特率为19200打印设备!");
-  EXPECT_EQ(meaning.id, "baud_found");
-  EXPECT_EQ(meaning.number, 19200u);
-  EXPECT_EQ(MeaningOfStatusText("测试波特率115200......").english, "Trying 115200 baud...");
-  EXPECT_EQ(MeaningOfStatusText("第包数据发送成功！").id, "unknown");
-  EXPECT_EQ(MeaningOfStatusText("第x1包数据发送成功！").id, "unknown");
-  const StatusMeaning unknown = MeaningOfStatusText("something else");
-  EXPECT_EQ(unknown.id, "unknown");
-  EXPECT_EQ(unknown.english, "something else");
-  EXPECT_EQ(MeaningOfStatusText(text::kVersionMismatch).kind, StatusKind::kFailure);
-  EXPECT_EQ(MeaningOfStatusText(text::kUpgradeDone).kind, StatusKind::kCompletion);
-  EXPECT_FALSE(MeaningOfStatusText(text::kNoReplyEnd).phase);  // the running step's
+  EXPECT_EQ(StatusText({StatusId::kBaudFoundFormat, 19200}), "检测到波特率为19200打印设备!");
+  EXPECT_EQ(MeaningOf({StatusId::kTestingBaudFormat, 115200}).english, "Trying 115200 baud...");
+  const StatusReport box{StatusId::kBoxImageLoadFailed, std::nullopt, "no such file"};
+  EXPECT_EQ(StatusText(box), "Image Load Failed: no such file！");
+  EXPECT_EQ(MeaningOf(box).english, "The image file cannot be loaded: no such file");
+  EXPECT_EQ(MeaningOf(box).kind, StatusKind::kFailure);
+  EXPECT_EQ(StatusText(StatusId::kVersionMismatch), text::kVersionMismatch);
+  EXPECT_EQ(MeaningOf(StatusId::kUpgradeDone).kind, StatusKind::kCompletion);
+  EXPECT_FALSE(MeaningOf(StatusId::kNoReplyEnd).phase);  // the running step's
 }
 
 }  // namespace

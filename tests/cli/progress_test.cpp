@@ -5,8 +5,8 @@
 
 #include "console_reporter.h"
 #include "progress_bar.h"
+#include "status_feed.h"
 #include "upgrade_progress.h"
-#include "upgrade_schedule.h"
 #include "upgrade_schedule.h"
 
 namespace velloran::cli {
@@ -140,8 +140,8 @@ TEST(ConsoleReporter, DrawsOneBarAsWideAsTheTerminal) {
   settings.look = {57, false};
   ConsoleReporter reporter(out, err, settings);
   reporter.BeginUpgrade(Link::kUsb, "", std::nullopt);
-  reporter.OnUpgradeStatus(new std::string("准备切换至boot模式，请稍等！"), 0);
-  reporter.OnUpgradeStatus(new std::string("模式切换成功！打印机进入Boot模式！"), 100);
+  test::Feed(reporter, StatusId::kPreparingBoot, 0);
+  test::Feed(reporter, StatusId::kBootEntered, 100);
   reporter.ReportResult(true);
   const std::string text = out.str();
   EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;

@@ -17,13 +17,13 @@ namespace velloran::e2e {
 RecordingWindow::RecordingWindow() { SetUpgradeWindow(this); }
 RecordingWindow::~RecordingWindow() { SetUpgradeWindow(nullptr); }
 
-void RecordingWindow::OnUpgradeStatus(std::string *text, int code) {
+void RecordingWindow::OnUpgradeStatus(std::string *text, int code, const StatusMeaning &) {
   std::unique_ptr<std::string> owned(text);
   lines.emplace_back(*owned, code);
   times.push_back(std::chrono::steady_clock::now());
 }
 
-void RecordingWindow::ShowMessageBox(const std::string &text) { boxes.push_back(text); }
+void RecordingWindow::ShowMessageBox(const std::string &text, const StatusMeaning &) { boxes.push_back(text); }
 
 namespace {
 
@@ -76,7 +76,7 @@ FifoImage::~FifoImage() {
 }
 
 std::string ImageLoadFailedBox(const std::string &cause) {
-  return text::kBoxImageLoadFailed + cause + "！";
+  return StatusText({StatusId::kBoxImageLoadFailed, std::nullopt, cause});
 }
 
 BadImages::BadImages()

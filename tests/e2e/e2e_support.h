@@ -24,8 +24,8 @@ class RecordingWindow : public UpgradeWindow {
  public:
   RecordingWindow();
   ~RecordingWindow() override;
-  void OnUpgradeStatus(std::string *text, int code) override;
-  void ShowMessageBox(const std::string &text) override;
+  void OnUpgradeStatus(std::string *text, int code, const StatusMeaning &) override;
+  void ShowMessageBox(const std::string &text, const StatusMeaning &) override;
 
   Lines lines;
   std::vector<std::chrono::steady_clock::time_point> times;  // one per line

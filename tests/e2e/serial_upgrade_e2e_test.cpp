@@ -146,7 +146,7 @@ TEST_F(SerialUpgrade, UnusablePacketSizeClosesTheLink) {
   EXPECT_EQ(ComUpgradeProc(nullptr), kUpgradeFailed);
   EXPECT_EQ(window_.lines, (Lines{Testing(4800, 14), Found(4800), {text::kPreparingBoot, 0},
                                   {text::kBootEntered, 100}, Testing(4800, 14), Found(4800),
-                                  {text::kPreparingBoot, 0}, {PacketSizeRefusal(1024), 0}}));
+                                  {text::kPreparingBoot, 0}, {text::kPacketSizeTooLarge, 0}}));
   EXPECT_EQ(printer_->Counters().commandCounts[CMD_VERSION], 0u);
   EXPECT_EQ(printer_->Counters().commandCounts[CMD_DATA], 0u);
   ExpectClosedAndIdle();

@@ -34,13 +34,13 @@ class WaitingWindow : public UpgradeWindow {
  public:
   WaitingWindow() { SetUpgradeWindow(this); }
   ~WaitingWindow() override { SetUpgradeWindow(nullptr); }
-  void OnUpgradeStatus(std::string *text, int code) override {
+  void OnUpgradeStatus(std::string *text, int code, const StatusMeaning &) override {
     std::unique_ptr<std::string> owned(text);
     std::lock_guard lock(mutex_);
     lines_.emplace_back(*owned, code);
     changed_.notify_all();
   }
-  void ShowMessageBox(const std::string &text) override {
+  void ShowMessageBox(const std::string &text, const StatusMeaning &) override {
     std::lock_guard lock(mutex_);
     boxes_.push_back(text);
   }

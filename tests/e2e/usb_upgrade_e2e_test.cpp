@@ -163,7 +163,7 @@ TEST_F(UsbUpgrade, UnusablePacketSizeEndsBeforeAnyDataFrame) {
     });
     EXPECT_EQ(UsbUpgradeProc(nullptr), kUpgradeFailed);
     Lines expected = ControlLines();
-    expected.back() = {PacketSizeRefusal(size.first == 0 ? 0 : 1024), 0};
+    expected.back() = {size.first == 0 ? text::kPacketSizeZero : text::kPacketSizeTooLarge, 0};
     EXPECT_EQ(window_.lines, expected);
     EXPECT_EQ(printer_.Counters().frames, 3u) << "boot switch, version check, boot switch";
     ExpectClosedAndIdle();

@@ -315,7 +315,7 @@ class ExchangeDriver {
   ReplyOutcome Data() {
     uint8_t frame[kDataFrameBufferSize];
     const DataFrameBuild built = BuildDataFrame(frame);
-    EXPECT_TRUE(built) << built.refusal;
+    EXPECT_TRUE(built);
     return Send(CMD_DATA, Bytes(frame, frame + built.length));
   }
 

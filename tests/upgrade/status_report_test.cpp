@@ -19,8 +19,8 @@ using namespace std::chrono_literals;
 // A window whose message box stays open until released.
 class BlockingWindow : public UpgradeWindow {
  public:
-  void OnUpgradeStatus(std::string *text, int) override { delete text; }
-  void ShowMessageBox(const std::string &) override {
+  void OnUpgradeStatus(std::string *text, int, const StatusMeaning &) override { delete text; }
+  void ShowMessageBox(const std::string &, const StatusMeaning &) override {
     opened.set_value();
     release.get_future().wait();
     closed = true;
@@ -32,14 +32,14 @@ class BlockingWindow : public UpgradeWindow {
 
 TEST(StatusReport, DeliversLinesAndBoxesInOrderWhileRegistered) {
   RecordingWindow window;
-  SendUpgradeStatus("before", 1);  // nothing registered: dropped, no crash
-  UpgradeMessageBox("before");
+  SendUpgradeStatus(StatusId::kPreparingBoot, 1);  // nothing registered: dropped, no crash
+  UpgradeMessageBox(StatusId::kBoxUpgradeComplete);
   SetUpgradeWindow(&window);
-  SendUpgradeStatus("第1包数据发送成功！", 0);
-  SendUpgradeStatus("升级完成！！！", 200);
-  UpgradeMessageBox("Upgrade Complete！");
+  SendUpgradeStatus({StatusId::kPacketSentFormat, 1}, 0);
+  SendUpgradeStatus(StatusId::kUpgradeDone, 200);
+  UpgradeMessageBox(StatusId::kBoxUpgradeComplete);
   SetUpgradeWindow(nullptr);
-  SendUpgradeStatus("after", 3);
+  SendUpgradeStatus(StatusId::kExit, 3);
 
   ASSERT_EQ(window.lines.size(), 2u);
   EXPECT_EQ(window.lines[0], std::make_pair(std::string("第1包数据发送成功！"), 0));
@@ -50,7 +50,7 @@ TEST(StatusReport, DeliversLinesAndBoxesInOrderWhileRegistered) {
 TEST(StatusReport, UnregisteringWaitsForAnOpenMessageBox) {
   BlockingWindow window;
   SetUpgradeWindow(&window);
-  std::thread worker([] { UpgradeMessageBox("Upgrade Complete！"); });
+  std::thread worker([] { UpgradeMessageBox(StatusId::kBoxUpgradeComplete); });
   window.opened.get_future().wait();
 
   auto unregistered = std::async(std::launch::async, [] { SetUpgradeWindow(nullptr); });
@@ -66,18 +66,18 @@ TEST(StatusReport, UnregisteringWaitsForAnOpenMessageBox) {
 // itself.
 TEST(StatusReport, UnregisteringFromInsideADeliveryReturns) {
   struct SelfClosingWindow : UpgradeWindow {
-    void OnUpgradeStatus(std::string *text, int) override {
+    void OnUpgradeStatus(std::string *text, int, const StatusMeaning &) override {
       delete text;
       SetUpgradeWindow(nullptr);
       ++calls;
     }
-    void ShowMessageBox(const std::string &) override {}
+    void ShowMessageBox(const std::string &, const StatusMeaning &) override {}
     int calls = 0;
   } window;
   SetUpgradeWindow(&window);
-  auto done = std::async(std::launch::async, [] { SendUpgradeStatus("x", 0); });
+  auto done = std::async(std::launch::async, [] { SendUpgradeStatus(StatusId::kExit, 0); });
   ASSERT_EQ(done.wait_for(5s), std::future_status::ready);
-  SendUpgradeStatus("y", 0);
+  SendUpgradeStatus(StatusId::kExit, 0);
   EXPECT_EQ(window.calls, 1);
 }
 

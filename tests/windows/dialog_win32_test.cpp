@@ -24,6 +24,7 @@
 #include "program_name.h"
 #include "resource.h"
 #include "status_report.h"
+#include "upgrade_steps.h"
 #include "velloran_dialog_win32.h"
 
 namespace {
@@ -397,20 +398,21 @@ TEST_F(Win32DialogTest, WorkerStatusLinesAndMessageBoxesArriveOnTheDialogThread)
   dialog_->RegisterAsUpgradeWindow();
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    velloran::SendUpgradeStatus("switching", 10);
-    velloran::SendUpgradeStatus("sending", 150);
-    velloran::SendUpgradeStatus("outside the bands", 301);
-    velloran::UpgradeMessageBox("Upgrade Failed！");
+    velloran::SendUpgradeStatus(velloran::StatusId::kPreparingBoot, 10);
+    velloran::SendUpgradeStatus({velloran::StatusId::kPacketSentFormat, 1}, 150);
+    velloran::SendUpgradeStatus(velloran::StatusId::kExit, 301);
+    velloran::UpgradeMessageBox(velloran::StatusId::kBoxWriteFailed);
     done = true;
   });
   bool finished = PumpUntil([&] { return done.load(); });
   worker.join();
   ASSERT_TRUE(finished);
-  EXPECT_EQ(dialog_->GetText(IDC_EDIT_LOG), "switching\r\nsending\r\noutside the bands\r\n");
+  EXPECT_EQ(dialog_->GetText(IDC_EDIT_LOG), std::string(velloran::text::kPreparingBoot) + "\r\n" +
+                                               velloran::PacketSentLine(1) + "\r\n" + velloran::text::kExit + "\r\n");
   EXPECT_EQ(SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 50);
   EXPECT_EQ(static_cast<COLORREF>(SendMessageA(Item(IDC_PROGRESS), PBM_GETBARCOLOR, 0, 0)), RGB(0, 255, 0));
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].text, "Upgrade Failed！");
+  EXPECT_EQ(boxes_[0].text, velloran::text::kBoxWriteFailed);
   EXPECT_EQ(boxes_[0].thread, GetCurrentThreadId());
 }
 
@@ -426,7 +428,7 @@ TEST_F(Win32DialogTest, TheBarShowsTheColourOfItsBand) {
   for (Case c : {Case{50, RGB(0, 0, 255)}, Case{150, RGB(0, 255, 0)}, Case{250, RGB(255, 0, 0)}}) {
     std::atomic<bool> done{false};
     std::thread worker([&] {
-      velloran::SendUpgradeStatus("line", c.code);
+      velloran::SendUpgradeStatus(velloran::StatusId::kPreparingBoot, c.code);
       done = true;
     });
     bool sent = PumpUntil([&] { return done.load(); });
@@ -452,7 +454,7 @@ TEST_F(Win32DialogTest, ClosingWhileAWorkerSendsNeitherHangsNorDeliversAfterward
   std::atomic<int> sent{0};
   std::thread worker([&] {
     while (!stop) {
-      velloran::SendUpgradeStatus("packet", 120);
+      velloran::SendUpgradeStatus({velloran::StatusId::kPacketSentFormat, 1}, 120);
       ++sent;
     }
   });
