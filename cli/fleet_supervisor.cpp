@@ -194,6 +194,12 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
     reporter.ReportResult(false, "bad_usage");
     return kExitUsage;
   }
+  if (const std::optional<Message> refused = options.record ? RecordRefusal(*options.record) : std::nullopt) {
+    ConsoleReporter reporter(out, err, settings);
+    reporter.ReportError(*refused);
+    reporter.ReportResult(false);
+    return kExitFailed;
+  }
 
   // The summary before any worker starts, once for all of them.
   const ImageLoadResult loaded = LoadImageFile(options.image);
@@ -225,9 +231,8 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
     if (!printer.reason.empty()) line.reason = printer.reason;
     line.bytes = printer.bytesSent;
     line.durationMs = printer.durationMs;
-    std::string error;
-    if (!AppendUpgradeRecord(*options.record, line, &error)) {
-      view.OnPrinterNote(static_cast<size_t>(&printer - printers.data()), CliMessage("record_unwritable", {{"file", PrintableText(*options.record)}, {"detail", error}}));
+    if (const std::optional<Message> refused = AppendUpgradeRecord(*options.record, line)) {
+      view.OnPrinterNote(static_cast<size_t>(&printer - printers.data()), *refused);
     }
   };
 

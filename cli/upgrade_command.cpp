@@ -132,6 +132,12 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
     reporter.ReportError(refusal->message);
     return Fail(reporter, refusal->status);
   }
+  // The record is kept by the supervisor when this is one of its workers.
+  const bool recorded = options.record && !options.asTarget;
+  if (const std::optional<Message> refused = recorded ? RecordRefusal(*options.record) : std::nullopt) {
+    reporter.ReportError(*refused);
+    return Fail(reporter, kExitFailed);
+  }
   if (!refusal) reporter.SetTarget(options.asTarget.value_or(used.id));
   // The image is read once: the summary describes the bytes the procedure
   // sends. It comes first, so that a wrong file is seen before the printer
@@ -175,8 +181,6 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   std::optional<UsbPrinterPin> pin;
   if (options.link == Link::kUsb) pin.emplace(target.usbPortPath);
 
-  // The record is kept by the supervisor when this is one of its workers.
-  const bool recorded = options.record && !options.asTarget;
   const auto start = std::chrono::system_clock::now();
   SetUpgradeWindow(&reporter);
   const bool completed = procedure(const_cast<ImageLoadResult *>(&image)) == kUpgradeCompleted;
@@ -205,10 +209,8 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
     if (!completed) record.reason = outcome.reason;
     record.bytes = outcome.bytesSent;
     record.durationMs = outcome.durationMs;
-    std::string error;
-    if (!AppendUpgradeRecord(*options.record, record, &error)) {
-      reporter.ReportError(
-          CliMessage("record_unwritable", {{"file", PrintableText(*options.record)}, {"detail", error}}));
+    if (const std::optional<Message> refused = AppendUpgradeRecord(*options.record, record)) {
+      reporter.ReportError(*refused);
       if (status == kExitOk) status = kExitFailed;
     }
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "json_output.h"
+#include "printable_text.h"
 
 namespace velloran::cli {
 
@@ -40,17 +41,30 @@ std::string RecordLine(const UpgradeRecord &record) {
   return JsonLine(line);
 }
 
-bool AppendUpgradeRecord(const std::string &file, const UpgradeRecord &record, std::string *error) {
-  // One write of the whole line in append mode: lines of several writers
-  // do not interleave.
-  const std::string line = RecordLine(record) + "\n";
-  std::FILE *stream = std::fopen(file.c_str(), "ab");
-  if (stream == nullptr) return *error = std::strerror(errno), false;
-  const bool written = std::fwrite(line.data(), 1, line.size(), stream) == line.size();
-  const int writeError = errno;
-  const bool closed = std::fclose(stream) == 0;
-  if (!written || !closed) *error = std::strerror(written ? errno : writeError);
-  return written && closed;
+namespace {
+
+// One write of the whole text in append mode: lines of several writers do
+// not interleave.
+std::optional<Message> Append(const std::string &file, const std::string &text) {
+  std::string error;
+  if (std::FILE *stream = std::fopen(file.c_str(), "ab")) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    const int writeError = errno;
+    const bool closed = std::fclose(stream) == 0;
+    if (written && closed) return std::nullopt;
+    error = std::strerror(written ? errno : writeError);
+  } else {
+    error = std::strerror(errno);
+  }
+  return CliMessage("record_unwritable", {{"file", PrintableText(file)}, {"detail", error}});
 }
+
+}  // namespace
+
+std::optional<Message> AppendUpgradeRecord(const std::string &file, const UpgradeRecord &record) {
+  return Append(file, RecordLine(record) + "\n");
+}
+
+std::optional<Message> RecordRefusal(const std::string &file) { return Append(file, ""); }
 
 }  // namespace velloran::cli

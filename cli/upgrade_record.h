@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli_options.h"
+#include "messages.h"
 
 namespace velloran::cli {
 
@@ -30,8 +31,14 @@ std::string UtcTimestamp(std::chrono::system_clock::time_point when);
 // The record as one JSON line, without line end.
 std::string RecordLine(const UpgradeRecord &record);
 
-// Appends the line and its line end; false with the cause when the file
-// cannot be written.
-bool AppendUpgradeRecord(const std::string &file, const UpgradeRecord &record, std::string *error);
+// Appends the line and its line end; the reason (the file and the system's
+// text) when the file cannot be written.
+std::optional<Message> AppendUpgradeRecord(const std::string &file, const UpgradeRecord &record);
+
+// Asked before the printer is touched, so that a record that cannot be kept
+// stops the upgrade before the erase rather than after it: the reason FILE
+// cannot take records (it is opened for appending, created empty where it is
+// missing), or nullopt.
+std::optional<Message> RecordRefusal(const std::string &file);
 
 }  // namespace velloran::cli

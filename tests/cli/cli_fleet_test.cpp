@@ -272,6 +272,36 @@ TEST_F(CliFleet, OnePrinterKeepsItsRecordToo) {
   std::remove(record.c_str());
 }
 
+// A record that cannot be kept (a missing folder, a folder in the file's
+// place) is refused before any printer sees a byte, one printer or several,
+// with the path and the system's own words.
+TEST_F(CliFleet, RecordThatCannotBeWrittenIsRefusedBeforeAnyFrame) {
+  StartPrinters({{9600, {}}, {9600, {}}});
+  const e2e::ImageFile image(1000);
+  const std::string folder = testing::TempDir() + "record-folder-" + std::to_string(getpid());
+  std::filesystem::create_directories(folder);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {folder + "/missing/record.jsonl", "No such file or directory"}, {folder, "Is a directory"}};
+  for (const auto &[record, cause] : cases) {
+    // One printer in text, and both (the supervisor) in JSON.
+    for (const std::vector<std::string> &ports :
+         {std::vector<std::string>{"--port", "COM11"}, {"--port", "COM11", "--port", "COM12", "--json"}}) {
+      std::vector<std::string> args = {"--lang", "en", "upgrade", "--link", "serial", "--record", record};
+      args.insert(args.end(), ports.begin(), ports.end());
+      args.push_back(image.Path());
+      CliProcess cli(args);
+      EXPECT_EQ(cli.Finish(kLong).ShellStatus(), 1) << record;
+      const std::string said = Text(cli.OutLines()) + Text(cli.ErrLines());
+      EXPECT_NE(said.find("the service record " + record + " cannot be written: " + cause), std::string::npos) << said;
+    }
+  }
+  for (const auto &printer : printers_) {
+    EXPECT_EQ(printer->Counters().frames, 0u);
+    EXPECT_EQ(printer->IgnoredBytes(), 0u);
+  }
+  std::filesystem::remove_all(folder);
+}
+
 // --all on a USB tree of three printers, one of a maker outside the filter:
 // the two upgradable ones are upgraded at once under their serial numbers,
 // the third gets no frame; --all is refused on the serial link.
