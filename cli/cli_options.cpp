@@ -6,20 +6,13 @@
 #include <sstream>
 
 #include "baud_detection.h"
+#include "cli_language.h"
 #include "device_name_syntax.h"
+#include "printable_text.h"
 #include "velloran_version.h"
 
 namespace velloran::cli {
 namespace {
-
-constexpr char kExitStatusHelp[] =
-    "Exit status: 0 the upgrade completed (on the parallel port: every frame was written; with several "
-    "printers: every one completed; with --check: every printer is ready), 1 it failed or a port cannot be "
-    "used, 2 bad usage. Ctrl-C, SIGTERM or SIGHUP during an upgrade (or a closed output) stop "
-    "it at the next frame boundary, close the port and say what state the printer is in; the status is then "
-    "130, 143 or 129 (141 for a closed output). A second Ctrl-C ends the tool at once.";
-
-constexpr char kShortExitStatusHelp[] = "Exit status: 0 success, 1 failure, 2 bad usage.";
 
 // The links as --link names them.
 struct LinkNaming {
@@ -28,11 +21,12 @@ struct LinkNaming {
 };
 constexpr LinkNaming kLinks[] = {{"usb", Link::kUsb}, {"serial", Link::kSerial}, {"lpt", Link::kLpt}};
 
-ParsedCommandLine UsageError(std::string why, bool json) {
+ParsedCommandLine UsageError(Message why, bool json, Language language) {
   ParsedCommandLine parsed;
   parsed.outcome = ParsedCommandLine::Outcome::kUsageError;
-  parsed.text = std::move(why);
+  parsed.problem = std::move(why);
   parsed.jsonWanted = json;
+  parsed.language = language;
   return parsed;
 }
 
@@ -52,11 +46,14 @@ std::string VersionLine() { return std::string("velloran-cli ") + kVersion; }
 ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
   const auto end = std::find(args.begin(), args.end(), "--");
   const bool jsonWanted = std::find(args.begin(), end, "--json") != end;
+  const Language lang = LanguageOfArguments(args);
+  const auto text = [lang](std::string_view id, std::initializer_list<MessageArg> values = {}) {
+    return CatalogText(id, lang, values);
+  };
+  ValueProblem problem;
 
-  CLI::App app("Replaces a printer's firmware through its boot loader, over USB, a serial port or the "
-               "parallel port.",
-               "velloran-cli");
-  app.set_version_flag("--version", VersionLine(), "Show the version and exit");
+  CLI::App app(text("help_program"), "velloran-cli");
+  app.set_version_flag("--version", VersionLine(), text("help_version"));
   app.require_subcommand(1);
   app.fallthrough();  // the common options may also follow the command
   // "/dev/..." and "/home/.../fw.upd" are paths on Windows too, not options.
@@ -64,84 +61,68 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
   bool quiet = false;
   bool verbose = false;
   std::string language;
-  CLI::Option *quietOption = app.add_flag("-q,--quiet", quiet, "Print only errors and the closing line");
-  CLI::Option *verboseOption =
-      app.add_flag("-v,--verbose", verbose, "Print every status line with its time and progress value");
+  CLI::Option *quietOption = app.add_flag("-q,--quiet", quiet, text("help_quiet"));
+  CLI::Option *verboseOption = app.add_flag("-v,--verbose", verbose, text("help_verbose"));
   quietOption->excludes(verboseOption);
-  app.add_option("--lang", language,
-                 "Language of the messages: zh or en (default: by LC_ALL, LC_MESSAGES, LANG)")
-      ->check(CLI::IsMember({"zh", "en"}));
+  app.add_option("--lang", language, text("help_lang"))->check(OneOf("--lang", {"zh", "en"}, problem));
 
   CliOptions options;
   std::string link;
   std::vector<std::string> portArgs;
   std::vector<std::string> linkNames;
   for (const LinkNaming &naming : kLinks) linkNames.emplace_back(naming.name);
-  CLI::App *upgrade = app.add_subcommand("upgrade", "Upgrade the printer's firmware with IMAGE (a .upd file)");
-  upgrade->add_option("--link", link, "The link to the printer")
-      ->required()
-      ->check(CLI::IsMember(linkNames));
+  CLI::App *upgrade = app.add_subcommand("upgrade", text("help_upgrade"));
+  upgrade->add_option("--link", link, text("help_link"))->required()->check(OneOf("--link", linkNames, problem));
   CLI::Option *portOption = upgrade->add_option(
-      "--port", portArgs,
-      "The printer. Serial: COMn or n (1 to " + std::to_string(platform::device_syntax::kLargestPortNumber) +
-          ", no leading zeros), or any serial device node such as "
-      "/dev/ttyAMA0 or /dev/serial/by-id/... (default: the first free COM port). USB: the id, serial number "
-      "or port path (1-2.3) that `ports` shows, or the node /dev/usb/lpN (default: the first printer of a "
-      "supported maker). Parallel: LPT1 to LPT3 or the node /dev/lpN (default: LPT1). Given several times: "
-      "those printers, upgraded at once");
+      "--port", portArgs, text("help_port", {{"largest", std::to_string(platform::device_syntax::kLargestPortNumber)}}));
   portOption->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  CLI::Option *allOption =
-      upgrade->add_flag("--all", options.all, "USB link only: upgrade every attached printer of a supported maker");
+  CLI::Option *allOption = upgrade->add_flag("--all", options.all, text("help_all"));
   allOption->excludes(portOption);
-  upgrade->add_option("--jobs", options.jobs, "With several printers: upgrade at most N at once (default: all)")
-      ->check(CLI::Range(1u, 1024u));
-  CLI::Option *recordOption = upgrade->add_option(
-      "--record", options.record, "Append one JSON line per printer to FILE: times, image, SHA-256, result");
-  recordOption->type_name("FILE");
-  const std::vector<unsigned> rates(std::begin(kDetectionRates), std::end(kDetectionRates));
+  upgrade->add_option("--jobs", options.jobs, text("help_jobs"))->check(Between("--jobs", 1, 1024, lang, problem));
+  upgrade->add_option("--record", options.record, text("help_record"))->type_name("FILE");
+  std::vector<std::string> rates;
   std::string rateList;
-  for (const unsigned rate : rates) rateList += (rateList.empty() ? "" : ", ") + std::to_string(rate);
-  upgrade->add_option("--baud", options.baud,
-                      "Serial link only: try this rate first in both baud-rate detections (" + rateList +
-                          "); the whole list follows when the printer does not answer at it")
-      ->check(CLI::IsMember(rates));
-  upgrade->add_flag("--check", options.check,
-                    "Check everything up to the first frame and send nothing: the image, the ports, the "
-                    "expected duration; exit 0 when every printer is ready");
+  for (const unsigned rate : kDetectionRates) {
+    rates.push_back(std::to_string(rate));
+    rateList += (rateList.empty() ? "" : ", ") + rates.back();
+  }
+  upgrade->add_option("--baud", options.baud, text("help_baud", {{"rates", rateList}}))
+      ->check(OneOf("--baud", rates, problem));
+  upgrade->add_flag("--check", options.check, text("help_check"));
   upgrade->add_option("--as-target", options.asTarget)->group("");  // a fleet's worker process
-  upgrade->add_flag("--json", options.json, "One JSON object per line instead of text (docs/cli-json.md)");
-  upgrade->add_option("IMAGE", options.image, "The firmware image file")->required();
-  upgrade->footer(kExitStatusHelp);
+  upgrade->add_flag("--json", options.json, text("help_json_lines"));
+  upgrade->add_option("IMAGE", options.image, text("help_image"))->required();
+  upgrade->footer(text("help_exit_status"));
 
-  CLI::App *ports = app.add_subcommand(
-      "ports", "List the serial ports, parallel ports and USB printers present, free or busy, with their nodes");
-  ports->add_flag("--json", options.json, "One JSON object instead of text");
-  CLI::App *info = app.add_subcommand(
-      "info", "Show the image's size, version bytes, packet count and how long an upgrade takes on each link");
-  info->add_option("IMAGE", options.image, "The firmware image file")->required();
-  info->add_flag("--json", options.json, "One JSON object instead of text");
+  CLI::App *ports = app.add_subcommand("ports", text("help_ports"));
+  ports->add_flag("--json", options.json, text("help_json_object"));
+  CLI::App *info = app.add_subcommand("info", text("help_info"));
+  info->add_option("IMAGE", options.image, text("help_image"))->required();
+  info->add_flag("--json", options.json, text("help_json_object"));
   // Set after the commands, which would inherit it: ports and info have the
   // short one.
-  app.footer(kExitStatusHelp);
-  ports->footer(kShortExitStatusHelp);
-  info->footer(kShortExitStatusHelp);
+  app.footer(text("help_exit_status"));
+  ports->footer(text("help_exit_status_short"));
+  info->footer(text("help_exit_status_short"));
+  TranslateHelp(app, lang);
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
   ParsedCommandLine parsed;
   parsed.jsonWanted = jsonWanted;
+  parsed.language = lang;
   try {
     app.parse(reversed);
   } catch (const CLI::Error &error) {
     std::ostringstream out, err;
-    const int status = app.exit(error, out, err);
-    if (status == 0) {
-      parsed.outcome = error.get_name() == "CallForVersion" ? ParsedCommandLine::Outcome::kVersion
+    if (error.get_exit_code() == 0) {
+      app.exit(error, out, err);
+      parsed.outcome = dynamic_cast<const CLI::CallForVersion *>(&error) != nullptr ? ParsedCommandLine::Outcome::kVersion
                                                              : ParsedCommandLine::Outcome::kHelp;
       parsed.text = out.str();
       return parsed;
     }
     // Without a command CLI11 only misses one; say what stands in its place.
-    if (error.get_name() == "RequiredError" && !upgrade->parsed() && !ports->parsed() && !info->parsed()) {
+    if (dynamic_cast<const CLI::RequiredError *>(&error) != nullptr && !upgrade->parsed() && !ports->parsed() && !info->parsed()) {
       for (auto arg = args.begin(); arg != end; ++arg) {
         if (arg->rfind("--lang", 0) == 0) {
           if (*arg == "--lang") ++arg;
@@ -150,12 +131,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
         }
         if (*arg == "-q" || *arg == "--quiet" || *arg == "-v" || *arg == "--verbose") continue;
         const bool option = !arg->empty() && arg->front() == '-';
-        return UsageError((option ? "unknown option '" : "unknown command '") + *arg +
-                              "' (the commands: upgrade, ports, info)",
-                          jsonWanted);
+        return UsageError(CliMessage(option ? "usage_unknown_option_no_command" : "usage_unknown_command",
+                                     {{option ? "option" : "command", PrintableText(*arg)}}),
+                          jsonWanted, lang);
       }
+      return UsageError(CliMessage("usage_no_command"), jsonWanted, lang);
     }
-    return UsageError(error.what(), jsonWanted);
+    return UsageError(ParseErrorMessage(error, app, problem), jsonWanted, lang);
   }
 
   if (upgrade->parsed()) {
@@ -165,24 +147,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
     }
     if (portOption->count() > 0) {
       for (const std::string &port : portArgs) {
-        if (port.empty()) return UsageError("--port needs a value: a port name, an id or a device node", jsonWanted);
+        if (port.empty()) return UsageError(CliMessage("usage_port_empty"), jsonWanted, lang);
       }
       for (size_t i = 0; i < portArgs.size(); ++i) {
         for (size_t j = 0; j < i; ++j) {
-          if (portArgs[i] == portArgs[j]) return UsageError("--port " + portArgs[i] + " is given twice", jsonWanted);
+          if (portArgs[i] == portArgs[j])
+            return UsageError(CliMessage("usage_port_twice", {{"port", PrintableText(portArgs[i])}}), jsonWanted, lang);
         }
       }
       options.ports = portArgs;
       if (portArgs.size() == 1) options.port = portArgs.front();
     }
-    if (options.all && options.link != Link::kUsb) {
-      return UsageError("--all is for the USB link only: probing unknown serial or parallel devices with boot "
-                        "frames is unsafe; name the ports with --port",
-                        jsonWanted);
-    }
-    if (options.baud != 0 && options.link != Link::kSerial) {
-      return UsageError("--baud is for the serial link only", jsonWanted);
-    }
+    if (options.all && options.link != Link::kUsb) return UsageError(CliMessage("usage_all_not_usb"), jsonWanted, lang);
+    if (options.baud != 0 && options.link != Link::kSerial)
+      return UsageError(CliMessage("usage_baud_not_serial"), jsonWanted, lang);
   } else if (ports->parsed()) {
     options.command = Command::kPorts;
   } else if (info->parsed()) {

@@ -34,8 +34,10 @@ struct ParsedCommandLine {
   enum class Outcome { kRun, kHelp, kVersion, kUsageError };
   Outcome outcome = Outcome::kUsageError;
   CliOptions options;
-  std::string text;         // the help, the version line, or why the command line is wrong
+  std::string text;         // the help or the version line
+  Message problem;          // why the command line is wrong
   bool jsonWanted = false;  // --json is among the arguments: errors go out as JSON too
+  Language language = Language::kEnglish;  // --lang's, else the locale's
 };
 
 // Parses the arguments after the program name.

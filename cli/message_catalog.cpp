@@ -77,8 +77,102 @@ const CatalogRow kRows[] = {
     {"upgrade_failed_unreported", "the procedure ended without a completed finish",
      "升级过程未正常结束"},
 
+    // The command line's help; CLI11's labels included.
+    {"help_program",
+     "Replaces a printer's firmware through its boot loader, over USB, a serial port or the parallel port.",
+     "通过打印机的Boot引导程序更换其固件，经由USB、串口或并口。"},
+    {"help_help", "Print this help message and exit", "显示本帮助并退出"},
+    {"help_version", "Show the version and exit", "显示版本并退出"},
+    {"help_quiet", "Print only errors and the closing line", "只显示错误和最后一行结果"},
+    {"help_verbose", "Print every status line with its time and progress value", "显示每一条状态信息及其时间和进度值"},
+    {"help_lang", "Language of the messages: zh or en (default: by LC_ALL, LC_MESSAGES, LANG)",
+     "信息的语言：zh或en（默认：按LC_ALL、LC_MESSAGES、LANG决定）"},
+    {"help_upgrade", "Upgrade the printer's firmware with IMAGE (a .upd file)", "用IMAGE（.upd文件）升级打印机的固件"},
+    {"help_link", "The link to the printer", "与打印机的连接方式"},
+    {"help_port",
+     "The printer. Serial: COMn or n (1 to {largest}, no leading zeros), or any serial device node such as "
+     "/dev/ttyAMA0 or /dev/serial/by-id/... (default: the first free COM port). USB: the id, serial number or port "
+     "path (1-2.3) that `ports` shows, or the node /dev/usb/lpN (default: the first printer of a supported maker). "
+     "Parallel: LPT1 to LPT3 or the node /dev/lpN (default: LPT1). Given several times: those printers, upgraded at "
+     "once",
+     "打印机。串口：COMn或n（1至{largest}，不带前导零），或任何串口设备节点，例如 /dev/ttyAMA0 或 "
+     "/dev/serial/by-id/...（默认：第一个空闲的COM端口）。USB：`ports` 所列的标识、序列号或端口路径（1-2.3），"
+     "或设备节点 /dev/usb/lpN（默认：第一台受支持厂商的打印机）。并口：LPT1至LPT3，或设备节点 /dev/lpN"
+     "（默认：LPT1）。多次给出：同时升级这些打印机"},
+    {"help_all", "USB link only: upgrade every attached printer of a supported maker",
+     "仅用于USB连接：升级所有已连接的受支持厂商的打印机"},
+    {"help_jobs", "With several printers: upgrade at most N at once (default: all)",
+     "多台打印机时：最多同时升级N台（默认：全部）"},
+    {"help_record", "Append one JSON line per printer to FILE: times, image, SHA-256, result",
+     "每台打印机向FILE追加一行JSON：时间、固件、SHA-256、结果"},
+    {"help_baud",
+     "Serial link only: try this rate first in both baud-rate detections ({rates}); the whole list follows when the "
+     "printer does not answer at it",
+     "仅用于串口连接：两次波特率检测都先尝试该速率（{rates}）；打印机在该速率下不应答时再尝试整个列表"},
+    {"help_check",
+     "Check everything up to the first frame and send nothing: the image, the ports, the expected duration; exit 0 "
+     "when every printer is ready",
+     "检查发送第一帧之前的一切，不发送任何数据：固件、端口、预计用时；所有打印机都就绪时退出状态为0"},
+    {"help_json_lines", "One JSON object per line instead of text (docs/cli-json.md)",
+     "以每行一个JSON对象代替文本输出（见 docs/cli-json.md）"},
+    {"help_json_object", "One JSON object instead of text", "以一个JSON对象代替文本输出"},
+    {"help_image", "The firmware image file", "固件文件"},
+    {"help_ports", "List the serial ports, parallel ports and USB printers present, free or busy, with their nodes",
+     "列出现有的串口、并口和USB打印机（空闲或占用）及其设备节点"},
+    {"help_info", "Show the image's size, version bytes, packet count and how long an upgrade takes on each link",
+     "显示固件的大小、版本字节、包数，以及在每种连接上升级所需的时间"},
+    {"help_exit_status",
+     "Exit status: 0 the upgrade completed (on the parallel port: every frame was written; with several printers: "
+     "every one completed; with --check: every printer is ready), 1 it failed or a port cannot be used, 2 bad usage. "
+     "Ctrl-C, SIGTERM or SIGHUP during an upgrade (or a closed output) stop it at the next frame boundary, close the "
+     "port and say what state the printer is in; the status is then 130, 143 or 129 (141 for a closed output). A "
+     "second Ctrl-C ends the tool at once.",
+     "退出状态：0 升级完成（并口：所有帧都已写入；多台打印机：每一台都已完成；使用 --check：每台打印机都已就绪），"
+     "1 升级失败或端口无法使用，2 命令行错误。升级期间的Ctrl-C、SIGTERM或SIGHUP（或输出被关闭）使升级在下一帧的"
+     "边界处停止，关闭端口并说明打印机所处的状态；此时退出状态为130、143或129（输出被关闭时为141）。"
+     "再按一次Ctrl-C立即结束本工具。"},
+    {"help_exit_status_short", "Exit status: 0 success, 1 failure, 2 bad usage.",
+     "退出状态：0 成功，1 失败，2 命令行错误。"},
+    {"help_label_usage", "Usage", "用法"},
+    {"help_label_options", "OPTIONS", "选项"},
+    {"help_label_command", "SUBCOMMAND", "命令"},
+    {"help_label_required", "REQUIRED", "必需"},
+    {"help_label_excludes", "Excludes", "不可同用"},
+    {"help_group_options", "Options", "选项"},
+    {"help_group_positionals", "Positionals", "参数"},
+    {"help_group_commands", "Subcommands", "命令"},
+    {"help_type_text", "TEXT", "文本"},
+    {"help_type_number", "UINT", "整数"},
+    {"help_range", "UINT in [{low} - {high}]", "{low}至{high}"},
+
     // The command line and the ports.
     {"bad_usage", "{detail} (see velloran-cli --help)", "命令行错误：{detail}（参见 velloran-cli --help）"},
+    {"usage_no_command", "a command is required (the commands: upgrade, ports, info)",
+     "缺少命令（可用的命令：upgrade、ports、info）"},
+    {"usage_unknown_command", "unknown command '{command}' (the commands: upgrade, ports, info)",
+     "未知命令“{command}”（可用的命令：upgrade、ports、info）"},
+    {"usage_unknown_option_no_command", "unknown option '{option}' (the commands: upgrade, ports, info)",
+     "未知选项“{option}”（可用的命令：upgrade、ports、info）"},
+    {"usage_unknown_option", "unknown option '{option}'", "未知选项“{option}”"},
+    {"usage_unexpected_argument", "the argument '{argument}' was not expected", "多余的参数“{argument}”"},
+    {"usage_missing", "{option} is required", "缺少{option}"},
+    {"usage_needs_value", "{option} needs a value", "{option}需要一个值"},
+    {"usage_given_more_than_once", "{option} is given more than once", "{option}只能给出一次"},
+    {"usage_not_one_of", "{option}: {value} not in {allowed}", "{option}的值“{value}”无效，可选：{allowed}"},
+    {"usage_out_of_range", "{option}: {value} not in range {low} to {high}",
+     "{option}的值“{value}”无效，应为{low}至{high}的整数"},
+    {"usage_not_convertible", "{option}: {value} cannot be used", "{option}的值“{value}”无法使用"},
+    {"usage_flag_value", "{option} takes no value", "{option}不带值"},
+    {"usage_excludes", "{option} excludes {other}", "{option}不能与{other}同时使用"},
+    {"usage_other", "the command line is not understood: {detail}", "无法理解的命令行：{detail}"},
+    {"usage_port_empty", "--port needs a value: a port name, an id or a device node",
+     "--port需要一个值：端口名、标识或设备节点"},
+    {"usage_port_twice", "--port {port} is given twice", "--port {port}给出了两次"},
+    {"usage_all_not_usb",
+     "--all is for the USB link only: probing unknown serial or parallel devices with boot frames is unsafe; name "
+     "the ports with --port",
+     "--all只适用于USB连接：用boot帧探测未知的串口或并口设备并不安全；请用 --port 指定端口"},
+    {"usage_baud_not_serial", "--baud is for the serial link only", "--baud只适用于串口连接"},
     {"bad_port", "{detail}", "端口参数有误：{detail}"},
     {"port_missing", "{port} does not exist (no device node {node}); see velloran-cli ports",
      "{port}不存在（没有设备节点{node}）；请参见 velloran-cli ports"},

@@ -5,7 +5,6 @@
 
 #include "commands.h"
 #include "fleet_supervisor.h"
-#include "printable_text.h"
 
 namespace velloran::cli {
 namespace {
@@ -35,8 +34,9 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err, const Ou
     case ParsedCommandLine::Outcome::kUsageError: {
       CliOptions options;
       options.json = parsed.jsonWanted;
+      options.language = parsed.language;
       ConsoleReporter reporter(out, err, SettingsFor(options, {}));
-      reporter.ReportError(CliMessage("bad_usage", {{"detail", PrintableText(parsed.text)}}));
+      reporter.ReportError(CliMessage("bad_usage", {{"detail", parsed.problem}}));
       reporter.ReportResult(false, "bad_usage");
       return kExitUsage;
     }

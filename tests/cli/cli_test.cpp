@@ -111,7 +111,7 @@ TEST(CommandLine, RefusesBadUsageWithAReason) {
   for (const auto &args : bad) {
     const ParsedCommandLine parsed = ParseCommandLine(args);
     EXPECT_EQ(parsed.outcome, Outcome::kUsageError) << testing::PrintToString(args);
-    EXPECT_FALSE(parsed.text.empty()) << testing::PrintToString(args);
+    EXPECT_FALSE(parsed.problem.en.empty()) << testing::PrintToString(args);
     const CliRun run = RunArgs(args);
     EXPECT_EQ(run.status, kExitUsage) << testing::PrintToString(args);
     if (!parsed.jsonWanted) {
