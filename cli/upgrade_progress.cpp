@@ -51,31 +51,31 @@ void UpgradeProgress::Rebuild() {
   }
   cursor_.reset();
   reachedAtMs_ = 0;
-  for (const Seen &seen : history_) Match(seen.id, seen.number, seen.atMs);
+  for (const Seen &seen : history_) Match(seen.status, seen.number, seen.atMs);
 }
 
 int UpgradeProgress::SilentRatesAt(Place place) const {
   // A silent rate ends where the next rate's line comes.
-  const auto testing = [this](size_t i) { return std::string_view(schedule_[i].id) == "testing_baud"; };
+  const auto testing = [this](size_t i) { return schedule_[i].status == StatusId::kTestingBaudFormat; };
   if (!testing(place.index)) return silentBefore_[place.index];
   const bool afterTesting = place.index > 0 && testing(place.index - 1);
   return silentBefore_[place.index] + static_cast<int>(place.line) + (afterTesting ? 1 : 0);
 }
 
-void UpgradeProgress::Match(const std::string &id, std::optional<uint32_t> number, double elapsedMs) {
+void UpgradeProgress::Match(StatusId line, std::optional<uint32_t> number, double elapsedMs) {
   // The line of a run that a numbered line names (a packet), or the next one.
   const auto lineIn = [&](size_t index, uint32_t next) {
     const uint32_t lines = schedule_[index].lines;
-    if (id == "packet_sent" && number && *number >= 1) return std::min(*number - 1, lines - 1);
+    if (line == StatusId::kPacketSentFormat && number && *number >= 1) return std::min(*number - 1, lines - 1);
     return std::min(next, lines - 1);
   };
-  if (cursor_ && id == schedule_[cursor_->index].id && cursor_->line + 1 < schedule_[cursor_->index].lines) {
+  if (cursor_ && line == schedule_[cursor_->index].status && cursor_->line + 1 < schedule_[cursor_->index].lines) {
     cursor_->line = lineIn(cursor_->index, cursor_->line + 1);
     reachedAtMs_ = elapsedMs;
     return;
   }
   for (size_t i = cursor_ ? cursor_->index + 1 : 0; i < schedule_.size(); ++i) {
-    if (id == schedule_[i].id) {
+    if (line == schedule_[i].status) {
       cursor_ = Place{i, lineIn(i, 0)};
       reachedAtMs_ = elapsedMs;
       return;
@@ -89,11 +89,11 @@ UpgradePhase UpgradeProgress::OnStatus(const StatusMeaning &meaning, double elap
                                                                                   : UpgradePhase::kBoot)
                                                         : phase_);
   phase_ = phase;
-  if (meaning.number && (meaning.id == "testing_baud" || meaning.id == "baud_found")) {
+  if (meaning.number && (meaning.status == StatusId::kTestingBaudFormat || meaning.status == StatusId::kBaudFoundFormat)) {
     baud_ = *meaning.number;
     const int position = RatePosition(*meaning.number);
     bool redraw = false;
-    if (meaning.id == "baud_found" && position != 0) {
+    if (meaning.status == StatusId::kBaudFoundFormat && position != 0) {
       redraw = !rateKnown_ || position != ratePosition_;
       rateKnown_ = true;
       ratePosition_ = position;
@@ -104,11 +104,11 @@ UpgradePhase UpgradeProgress::OnStatus(const StatusMeaning &meaning, double elap
     }
     if (redraw) Rebuild();
   }
-  if (meaning.id == "packet_sent" && meaning.number) {
+  if (meaning.status == StatusId::kPacketSentFormat && meaning.number) {
     packet_ = *meaning.number;
     if (packet_ >= Packets()) phase_ = UpgradePhase::kFinish;  // the finish frame goes next
   }
-  if (meaning.id == "testing_baud" && lastId_ == "testing_baud") {
+  if (meaning.status == StatusId::kTestingBaudFormat && last_ == StatusId::kTestingBaudFormat) {
     // A silent rate takes two reads of 500 ms, or three when the second
     // starts right at the window's edge; the rates seen so far tell which
     // the rest will take, on average.
@@ -116,10 +116,10 @@ UpgradePhase UpgradeProgress::OnStatus(const StatusMeaning &meaning, double elap
     ++silentRatesSeen_;
     silentExtraMs_ = std::max(0.0, silentMsSeen_ / silentRatesSeen_ - kSilentRateMs);
   }
-  lastId_ = meaning.id;
+  last_ = meaning.status;
   lastAtMs_ = elapsedMs;
-  if (phase_ < UpgradePhase::kData) history_.push_back({meaning.id, meaning.number, elapsedMs});
-  Match(meaning.id, meaning.number, elapsedMs);
+  if (phase_ < UpgradePhase::kData) history_.push_back({meaning.status, meaning.number, elapsedMs});
+  Match(meaning.status, meaning.number, elapsedMs);
   return phase;
 }
 

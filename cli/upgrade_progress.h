@@ -59,7 +59,7 @@ class UpgradeProgress {
   double AtMs(Place place) const;
   // The silent detection rates behind a line of the schedule.
   int SilentRatesAt(Place place) const;
-  void Match(const std::string &id, std::optional<uint32_t> number, double elapsedMs);
+  void Match(StatusId line, std::optional<uint32_t> number, double elapsedMs);
 
   const Link link_;
   const uint32_t fileSize_;
@@ -74,12 +74,12 @@ class UpgradeProgress {
   // The lines before the data phase, replayed on a redrawn schedule (the
   // schedule is only redrawn before it).
   struct Seen {
-    std::string id;
+    StatusId status;
     std::optional<uint32_t> number;
     double atMs;
   };
   std::vector<Seen> history_;
-  std::string lastId_;  // the line before
+  std::optional<StatusId> last_;  // the line before
   double lastAtMs_ = 0;
   std::optional<Place> cursor_;  // the last line of the schedule reached
   double reachedAtMs_ = 0;

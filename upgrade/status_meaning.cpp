@@ -27,11 +27,11 @@ std::string Fill(std::string_view format, const StatusReport &report) {
   return filled;
 }
 
-const StatusTextRow &RowOf(StatusId id) { return kRows[static_cast<size_t>(id)]; }
-
 }  // namespace
 
 std::span<const StatusTextRow> StatusTextRows() { return kRows; }
+
+const StatusTextRow &StatusRow(StatusId id) { return kRows[static_cast<size_t>(id)]; }
 
 const StatusTextRow *StatusRowWithId(std::string_view id) {
   for (const StatusTextRow &row : kRows) {
@@ -53,10 +53,10 @@ const char *PhaseName(UpgradePhase phase) {
   return "?";
 }
 
-std::string StatusText(const StatusReport &report) { return Fill(RowOf(report.id).text, report); }
+std::string StatusText(const StatusReport &report) { return Fill(StatusRow(report.id).text, report); }
 
 StatusMeaning MeaningOf(const StatusReport &report) {
-  const StatusTextRow &row = RowOf(report.id);
+  const StatusTextRow &row = StatusRow(report.id);
   return {row.id, Fill(row.english, report), row.phase, row.kind, report.number, report.id};
 }
 

@@ -65,6 +65,7 @@ struct StatusTextRow {
 
 // Every text the procedures send, each once, in the order of StatusId.
 std::span<const StatusTextRow> StatusTextRows();
+const StatusTextRow &StatusRow(StatusId id);
 
 // The row whose id is this one (as a JSON event carries it), if any.
 const StatusTextRow *StatusRowWithId(std::string_view id);

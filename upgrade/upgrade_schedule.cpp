@@ -11,7 +11,7 @@ namespace velloran {
 namespace {
 
 using namespace timing;
-using P = UpgradePhase;
+using S = StatusId;
 
 // Bytes of an exchange on the serial line: the command's frame and its reply.
 double ExchangeBytes(uint8_t command, int payload = 0) { return kFrameOverhead + payload + ReplyLength(command); }
@@ -19,13 +19,13 @@ double ExchangeBytes(uint8_t command, int payload = 0) { return kFrameOverhead +
 // Appends milestones, each a pause and a wire time after the one before.
 class ScheduleBuilder {
  public:
-  void Add(const char *id, UpgradePhase phase, double pauseMs, double wireMs = 0) { AddRun(id, phase, 1, pauseMs, wireMs); }
-  // lines lines of one id, each pauseMs and wireMs after the one before.
-  void AddRun(const char *id, UpgradePhase phase, uint32_t lines, double pauseMs, double wireMs) {
+  void Add(StatusId line, double pauseMs, double wireMs = 0) { AddRun(line, 1, pauseMs, wireMs); }
+  // lines lines of one text, each pauseMs and wireMs after the one before.
+  void AddRun(StatusId line, uint32_t lines, double pauseMs, double wireMs) {
     if (lines == 0) return;
     pausesMs_ += pauseMs;
     wireMs_ += wireMs;
-    milestones_.push_back({id, phase, pausesMs_, wireMs_, lines, pauseMs, wireMs});
+    milestones_.push_back({line, *StatusRow(line).phase, pausesMs_, wireMs_, lines, pauseMs, wireMs});
     pausesMs_ += (lines - 1) * pauseMs;
     wireMs_ += (lines - 1) * wireMs;
   }
@@ -40,34 +40,34 @@ class ScheduleBuilder {
 };
 
 void AddDetection(ScheduleBuilder &schedule, int ratePosition, double silentRateMs, double byteMs) {
-  schedule.Add("testing_baud", P::kDetect, 0);
-  schedule.AddRun("testing_baud", P::kDetect, static_cast<uint32_t>(ratePosition - 1), silentRateMs, 0);
+  schedule.Add(S::kTestingBaudFormat, 0);
+  schedule.AddRun(S::kTestingBaudFormat, static_cast<uint32_t>(ratePosition - 1), silentRateMs, 0);
   // Before the probe the preamble's pause; the reply is wire time.
-  schedule.Add("baud_found", P::kDetect, kProbeGapMs, ExchangeBytes(CMD_PROBE) * byteMs);
+  schedule.Add(S::kBaudFoundFormat, kProbeGapMs, ExchangeBytes(CMD_PROBE) * byteMs);
 }
 
 // Boot switch, version check and erase of USB and serial: their lines
 // and pauses; byteMs 0 where no byte waits on a line.
 void AddBootSwitch(ScheduleBuilder &schedule, double byteMs) {
-  schedule.Add("preparing_boot", P::kBoot, 0);
-  schedule.Add("boot_entered", P::kBoot, kBeforeControlFrameMs, ExchangeBytes(CMD_ENTER_BOOT) * byteMs);
+  schedule.Add(S::kPreparingBoot, 0);
+  schedule.Add(S::kBootEntered, kBeforeControlFrameMs, ExchangeBytes(CMD_ENTER_BOOT) * byteMs);
 }
 
 void AddVersionCheck(ScheduleBuilder &schedule, double byteMs) {
-  schedule.Add("checking_version", P::kVersion, kBeforeControlFrameMs);
-  schedule.Add("version_match", P::kVersion, kAfterVersionFrameMs + kBeforeVerdictMs,
+  schedule.Add(S::kGettingVersion, kBeforeControlFrameMs);
+  schedule.Add(S::kVersionMatch, kAfterVersionFrameMs + kBeforeVerdictMs,
                ExchangeBytes(CMD_VERSION, 2) * byteMs);
 }
 
-void AddErase(ScheduleBuilder &schedule, const char *doneId, double verdictPauseMs, double wireMs) {
-  schedule.Add("erasing", P::kErase, kBeforeControlFrameMs);
-  schedule.Add("erasing_wait", P::kErase, kEraseDotsMs);
-  schedule.Add(doneId, P::kErase, verdictPauseMs, wireMs);
+void AddErase(ScheduleBuilder &schedule, StatusId doneId, double verdictPauseMs, double wireMs) {
+  schedule.Add(S::kEraseStart, kBeforeControlFrameMs);
+  schedule.Add(S::kEraseDots, kEraseDotsMs);
+  schedule.Add(doneId, verdictPauseMs, wireMs);
 }
 
-void AddFinish(ScheduleBuilder &schedule, const char *boxId, double wireMs) {
-  schedule.Add("upgrade_done", P::kFinish, 0, wireMs);
-  schedule.Add(boxId, P::kFinish, kBeforeCompletionBoxMs);
+void AddFinish(ScheduleBuilder &schedule, StatusId boxId, double wireMs) {
+  schedule.Add(S::kUpgradeDone, 0, wireMs);
+  schedule.Add(boxId, kBeforeCompletionBoxMs);
 }
 
 UpgradeTime EndOf(const std::vector<Milestone> &schedule) {
@@ -87,10 +87,10 @@ std::vector<Milestone> UsbSchedule(uint32_t fileSize, uint32_t packetSize) {
   AddVersionCheck(schedule, 0);
   schedule.Wait(kAfterVersionCheckMs);
   AddBootSwitch(schedule, 0);
-  AddErase(schedule, "erase_done", kBeforeVerdictMs, 0);
+  AddErase(schedule, S::kEraseDone, kBeforeVerdictMs, 0);
   schedule.Wait(kUsbAfterEraseMs);
-  schedule.AddRun("packet_sent", P::kData, PacketCount(fileSize, packetSize), kUsbBeforeDataFrameMs, 0);
-  AddFinish(schedule, "box_upgrade_complete", 0);
+  schedule.AddRun(S::kPacketSentFormat, PacketCount(fileSize, packetSize), kUsbBeforeDataFrameMs, 0);
+  AddFinish(schedule, S::kBoxUpgradeComplete, 0);
   return schedule.Take();
 }
 
@@ -106,31 +106,31 @@ std::vector<Milestone> SerialSchedule(uint32_t fileSize, uint32_t packetSize, in
   AddBootSwitch(schedule, byteMs);
   AddVersionCheck(schedule, byteMs);
   schedule.Wait(kAfterVersionCheckMs);
-  AddErase(schedule, "erase_done", kBeforeVerdictMs, ExchangeBytes(CMD_ERASE) * byteMs);
+  AddErase(schedule, S::kEraseDone, kBeforeVerdictMs, ExchangeBytes(CMD_ERASE) * byteMs);
   schedule.Wait(kSerialAfterEraseMs);
   // The frame and its reply cross the line during the pause after the
   // frame, or take longer.
   const double frameAndReplyMs = (packetSize + ExchangeBytes(CMD_DATA)) * byteMs;
-  schedule.AddRun("packet_sent", P::kData, PacketCount(fileSize, packetSize),
+  schedule.AddRun(S::kPacketSentFormat, PacketCount(fileSize, packetSize),
                   kSerialBeforeDataFrameMs + kSerialAfterDataFrameMs + kSerialBeforeReplyReadMs,
                   std::max(0.0, frameAndReplyMs - kSerialAfterDataFrameMs));
-  AddFinish(schedule, "box_upgrade_complete", ExchangeBytes(CMD_FINISH) * byteMs);
+  AddFinish(schedule, S::kBoxUpgradeComplete, ExchangeBytes(CMD_FINISH) * byteMs);
   return schedule.Take();
 }
 
 std::vector<Milestone> LptSchedule(uint32_t fileSize) {
   ScheduleBuilder schedule;
-  schedule.Add("preparing_boot", P::kBoot, 0);
-  schedule.Add("boot_entered", P::kBoot, kBeforeControlFrameMs);
+  schedule.Add(S::kPreparingBoot, 0);
+  schedule.Add(S::kBootEntered, kBeforeControlFrameMs);
   schedule.Wait(kLptBetweenBootSwitchesMs);
-  schedule.Add("preparing_boot", P::kBoot, 0);
-  schedule.Add("lpt_packet_size", P::kBoot, kBeforeControlFrameMs);
-  schedule.Add("lpt_sending_version", P::kVersion, kBeforeControlFrameMs);
-  schedule.Add("lpt_version_sent", P::kVersion, kAfterVersionFrameMs);
+  schedule.Add(S::kPreparingBoot, 0);
+  schedule.Add(S::kLptPacketInfo, kBeforeControlFrameMs);
+  schedule.Add(S::kLptCheckingVersion, kBeforeControlFrameMs);
+  schedule.Add(S::kLptVersionChecked, kAfterVersionFrameMs);
   schedule.Wait(kAfterVersionCheckMs);
-  AddErase(schedule, "lpt_erase_sent", 0, 0);
-  schedule.AddRun("packet_sent", P::kData, PacketCount(fileSize, kLptPacketSize), 0, 0);
-  AddFinish(schedule, "box_lpt_upgrade_complete", 0);
+  AddErase(schedule, S::kLptEraseDone, 0, 0);
+  schedule.AddRun(S::kPacketSentFormat, PacketCount(fileSize, kLptPacketSize), 0, 0);
+  AddFinish(schedule, S::kBoxLptUpgradeComplete, 0);
   return schedule.Take();
 }
 
@@ -146,7 +146,7 @@ UpgradeTime SerialDetectionTime(int ratePosition) {
   // The first detection ends with the line of the rate found.
   const std::vector<Milestone> schedule = SerialSchedule(0, kMaxPacketSize, ratePosition);
   const auto found = std::find_if(schedule.begin(), schedule.end(),
-                                  [](const Milestone &m) { return std::string_view(m.id) == "baud_found"; });
+                                  [](const Milestone &m) { return m.status == S::kBaudFoundFormat; });
   return {found->pausesMs, found->wireMs};
 }
 

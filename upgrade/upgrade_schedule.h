@@ -14,11 +14,11 @@
 
 namespace velloran {
 
-// One status line of the schedule, or a run of lines of the same id (the
+// One status line of the schedule, or a run of lines of the same text (the
 // data packets), each the same time after the one before.
 struct Milestone {
-  const char *id;  // the status line's id (status_meaning.h)
-  UpgradePhase phase;
+  StatusId status;
+  UpgradePhase phase;  // the line's own (status_meaning.h)
   double pausesMs;  // since the start, at the first line: prescribed pauses and reply windows
   double wireMs;    // since the start, at the first line: bytes on the line
   uint32_t lines = 1;

@@ -48,8 +48,6 @@ TEST(UpgradeSchedule, EndsWhereTheTimingSaysAndRunsForward) {
   for (const auto &schedule : {UsbSchedule(5000, 512), SerialSchedule(5000, 512, 3), LptSchedule(5000)}) {
     ASSERT_FALSE(schedule.empty());
     for (size_t i = 1; i < schedule.size(); ++i) EXPECT_GE(schedule[i].AtMs(), schedule[i - 1].LastAtMs());
-    // Every milestone names a line that the procedures send.
-    for (const Milestone &m : schedule) EXPECT_NE(std::string(m.id), "unknown");
   }
   EXPECT_DOUBLE_EQ(UsbSchedule(5000, 512).back().AtMs(), UsbUpgradeTime(5000, 512).TotalMs());
   EXPECT_DOUBLE_EQ(SerialSchedule(5000, 512, 3).back().AtMs(), SerialUpgradeTime(5000, 512, 3).TotalMs());
@@ -71,15 +69,13 @@ TEST(UpgradeProgress, FollowsARunAlongTheSchedule) {
   const std::vector<Milestone> schedule = UsbSchedule(5000, 512);
   for (const Milestone &m : schedule) {
     for (uint32_t line = 0; line < m.lines; ++line) {
-      StatusMeaning meaning;
-      meaning.id = m.id;
-      meaning.phase = m.phase;
-      if (std::string(m.id) == "packet_sent") meaning.number = line + 1;
+      const bool packet = m.status == StatusId::kPacketSentFormat;
+      const StatusMeaning meaning = MeaningOf({m.status, packet ? std::optional<uint32_t>(line + 1) : std::nullopt});
       const double at = m.AtMs(line);
       progress.OnStatus(meaning, at + 50);
       // At each line the time left is what the schedule has after it.
-      EXPECT_NEAR(progress.RemainingMs(at + 50), total - at, 1e-6) << m.id;
-      if (std::string(m.id) == "erasing") {
+      EXPECT_NEAR(progress.RemainingMs(at + 50), total - at, 1e-6) << meaning.id;
+      if (m.status == StatusId::kEraseStart) {
         EXPECT_EQ(progress.Phase(), UpgradePhase::kErase);
         // The time goes down during the pause, but not below the next line's.
         EXPECT_NEAR(progress.RemainingMs(at + 50 + 300), total - at - 300, 1e-6);
@@ -100,12 +96,9 @@ TEST(UpgradeProgress, SerialRedrawsTheScheduleWhenThePrinterIsFound) {
   for (int position = 1; position <= 6; ++position) {
     EXPECT_LE(quickest, SerialUpgradeTime(5000, 512, position).TotalMs());
   }
-  StatusMeaning testing{"testing_baud", "", UpgradePhase::kDetect, StatusKind::kProgress, 4800};
-  progress.OnStatus(testing, 0);
-  testing.number = 9600;
-  progress.OnStatus(testing, 1010);
-  const StatusMeaning found{"baud_found", "", UpgradePhase::kDetect, StatusKind::kProgress, 9600};
-  progress.OnStatus(found, 1020);
+  progress.OnStatus(MeaningOf({StatusId::kTestingBaudFormat, 4800}), 0);
+  progress.OnStatus(MeaningOf({StatusId::kTestingBaudFormat, 9600}), 1010);
+  progress.OnStatus(MeaningOf({StatusId::kBaudFoundFormat, 9600}), 1020);
   EXPECT_EQ(progress.Baud(), 9600u);
   EXPECT_DOUBLE_EQ(progress.ExpectedTotalMs(), SerialUpgradeTime(5000, 512, 2).TotalMs());
   const std::vector<Milestone> schedule = SerialSchedule(5000, 512, 2);
@@ -119,14 +112,10 @@ TEST(UpgradeProgress, SerialRedrawsTheScheduleWhenThePrinterIsFound) {
 // second detection are expected to take as long.
 TEST(UpgradeProgress, SilentRatesTakeAsLongAsThoseSeen) {
   UpgradeProgress progress(Link::kSerial, 5000);
-  StatusMeaning testing{"testing_baud", "", UpgradePhase::kDetect, StatusKind::kProgress, 4800};
-  progress.OnStatus(testing, 0);
-  testing.number = 9600;
-  progress.OnStatus(testing, 1510);
-  testing.number = 19200;
-  progress.OnStatus(testing, 3020);
-  const StatusMeaning found{"baud_found", "", UpgradePhase::kDetect, StatusKind::kProgress, 19200};
-  progress.OnStatus(found, 3030);
+  progress.OnStatus(MeaningOf({StatusId::kTestingBaudFormat, 4800}), 0);
+  progress.OnStatus(MeaningOf({StatusId::kTestingBaudFormat, 9600}), 1510);
+  progress.OnStatus(MeaningOf({StatusId::kTestingBaudFormat, 19200}), 3020);
+  progress.OnStatus(MeaningOf({StatusId::kBaudFoundFormat, 19200}), 3030);
   const std::vector<Milestone> schedule = SerialSchedule(5000, 512, 3);
   const double scheduled = SerialUpgradeTime(5000, 512, 3).TotalMs() - schedule[2].AtMs();  // baud_found
   // Two silent rates of the second detection, each 500 ms longer.
