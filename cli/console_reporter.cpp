@@ -8,27 +8,12 @@
 #include "printable_text.h"
 #include "progress_band.h"
 #include "upgrade_interruption.h"
-#include "narrow_text.h"
 
 namespace velloran::cli {
 namespace {
 
 constexpr auto kTickerPeriod = std::chrono::milliseconds(250);
 
-Message PhaseMessage(UpgradePhase phase) { return CliMessage(std::string("phase_") + PhaseName(phase)); }
-
-// The phase's name padded to the widest of them, so that the bar keeps its
-// place from phase to phase.
-std::string PaddedPhaseName(UpgradePhase phase, Language language) {
-  int widest = 0;
-  for (int p = static_cast<int>(UpgradePhase::kPrepare); p <= static_cast<int>(UpgradePhase::kFinish); ++p) {
-    const std::string name = PhaseMessage(static_cast<UpgradePhase>(p)).In(language);
-    widest = std::max(widest, DisplayWidth(platform::NarrowTextToUtf8(name)));
-  }
-  std::string name = PhaseMessage(phase).In(language);
-  name.append(static_cast<size_t>(widest - DisplayWidth(platform::NarrowTextToUtf8(name))), ' ');
-  return name;
-}
 
 Json Event(const char *name, UpgradePhase phase, const Message &message) {
   return MessageEvent(name, PhaseName(phase), message);
@@ -107,7 +92,7 @@ void ConsoleReporter::DrawBar() {
   const std::string left =
       CliMessage("time_left", {{"duration", DurationText(progress_->RemainingMs(elapsed))}}).In(language);
   out_ << "\r"
-       << DrawProgressBar(PaddedPhaseName(phase_, language), progress_->Fraction(elapsed), band_, left,
+       << DrawProgressBar(PaddedToWidth(PhaseMessage(phase_).In(language), WidestPhaseName(language)), progress_->Fraction(elapsed), band_, left,
                           LookNow());
   out_.flush();
   CheckOutput();

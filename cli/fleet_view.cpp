@@ -12,14 +12,6 @@
 namespace velloran::cli {
 namespace {
 
-Message PhaseMessage(UpgradePhase phase) { return CliMessage(std::string("phase_") + PhaseName(phase)); }
-
-std::string Padded(std::string text, size_t width) {
-  const int shown = DisplayWidth(platform::NarrowTextToUtf8(text));
-  if (shown < static_cast<int>(width)) text.append(width - static_cast<size_t>(shown), ' ');
-  return text;
-}
-
 bool NeedsQuotes(const std::string &arg) {
   if (arg.empty()) return true;
   return std::any_of(arg.begin(), arg.end(), [](unsigned char c) {
@@ -50,7 +42,7 @@ FleetView::FleetView(std::ostream &out, std::ostream &err, const OutputSettings 
       namedPhase_(printers.size(), UpgradePhase::kPrepare),
       stoppedSeen_(printers.size(), false) {
   for (const FleetPrinter &printer : printers_) {
-    widestId_ = std::max(widestId_, static_cast<size_t>(DisplayWidth(platform::NarrowTextToUtf8(printer.target))));
+    widestId_ = std::max(widestId_, static_cast<size_t>(NarrowTextWidth(printer.target)));
   }
 }
 
@@ -68,23 +60,18 @@ void FleetView::DrawBars() {
   if (!settings_.bar) return;
   const auto now = std::chrono::steady_clock::now();
   const Language language = settings_.language;
-  int phaseWidth = 0;
-  for (int p = 0; p <= static_cast<int>(UpgradePhase::kFinish); ++p) {
-    phaseWidth = std::max(phaseWidth, DisplayWidth(platform::NarrowTextToUtf8(
-                                          PhaseMessage(static_cast<UpgradePhase>(p)).In(language))));
-  }
+  const int phaseWidth = WidestPhaseName(language);
   double fractions = 0, leftMs = 0;
   size_t done = 0;
   std::string block;
   for (const FleetPrinter &printer : printers_) {
-    std::string label = Padded(printer.target, widestId_) + " ";
+    std::string label = PaddedToWidth(printer.target, static_cast<int>(widestId_)) + " ";
     std::string left;
     if (printer.Finished()) {
       ++done;
-      label += Padded(OutcomeMessage(printer.outcome).In(language),
-                      static_cast<size_t>(phaseWidth));
+      label += PaddedToWidth(OutcomeMessage(printer.outcome).In(language), phaseWidth);
     } else {
-      label += Padded(PhaseMessage(printer.phase).In(language), static_cast<size_t>(phaseWidth));
+      label += PaddedToWidth(PhaseMessage(printer.phase).In(language), phaseWidth);
       left = CliMessage("time_left", {{"duration", DurationText(printer.RemainingMs(now))}}).In(language);
     }
     fractions += printer.Fraction(now);
@@ -93,9 +80,9 @@ void FleetView::DrawBars() {
     block += "\r" + DrawProgressBar(label, printer.Fraction(now), band, left, settings_.look) + "\n";
   }
   const std::string total =
-      Padded(CliMessage("fleet_total", {{"done", std::to_string(done)}, {"count", std::to_string(printers_.size())}})
-                 .In(language),
-             widestId_ + 1 + static_cast<size_t>(phaseWidth));
+      PaddedToWidth(CliMessage("fleet_total", {{"done", std::to_string(done)}, {"count", std::to_string(printers_.size())}})
+                        .In(language),
+                    static_cast<int>(widestId_) + 1 + phaseWidth);
   const std::string left = CliMessage("time_left", {{"duration", DurationText(leftMs)}}).In(language);
   block += "\r" + DrawProgressBar(total, printers_.empty() ? 0 : fractions / printers_.size(), -1, left, settings_.look);
   out_ << block;
@@ -246,13 +233,13 @@ void FleetView::End(const Message &closing, bool ok, long long durationMs, const
   std::vector<size_t> widths(header.size(), 0);
   for (const auto &row : rows) {
     for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
-      widths[i] = std::max(widths[i], static_cast<size_t>(DisplayWidth(platform::NarrowTextToUtf8(row[i]))));
+      widths[i] = std::max(widths[i], static_cast<size_t>(NarrowTextWidth(row[i])));
     }
   }
   out_ << "\n";
   for (const auto &row : rows) {
     std::string line;
-    for (size_t i = 0; i < row.size(); ++i) line += i + 1 < row.size() ? Padded(row[i], widths[i] + 2) : row[i];
+    for (size_t i = 0; i < row.size(); ++i) line += i + 1 < row.size() ? PaddedToWidth(row[i], static_cast<int>(widths[i] + 2)) : row[i];
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out_ << line << "\n";
   }

@@ -1,9 +1,11 @@
 // Choosing the language, filling catalog messages, naming procedure texts.
 #include "messages.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "printer_state.h"
+#include "progress_bar.h"
 #include "status_meaning.h"
 
 namespace velloran::cli {
@@ -34,6 +36,16 @@ Message CliMessage(std::string_view id, std::initializer_list<MessageArg> args) 
   }
   if (const MessageRow *row = PrinterStateRow(id)) return FillMessage(*row, args);
   return {std::string(id), std::string(id), std::string(id)};
+}
+
+Message PhaseMessage(UpgradePhase phase) { return CliMessage(std::string("phase_") + PhaseName(phase)); }
+
+int WidestPhaseName(Language language) {
+  int widest = 0;
+  for (int p = static_cast<int>(UpgradePhase::kPrepare); p <= static_cast<int>(UpgradePhase::kFinish); ++p) {
+    widest = std::max(widest, NarrowTextWidth(PhaseMessage(static_cast<UpgradePhase>(p)).In(language)));
+  }
+  return widest;
 }
 
 Message ProcedureMessage(const StatusReport &report) {

@@ -39,6 +39,11 @@ Message CliMessage(std::string_view id, std::initializer_list<MessageArg> args =
 // A status line or message-box text of a procedure.
 Message ProcedureMessage(const StatusReport &report);
 
+// The name of a phase ("Erasing the flash"), and the widest of them in a
+// language (in columns), where bars line up.
+Message PhaseMessage(UpgradePhase phase);
+int WidestPhaseName(Language language);
+
 // The catalog's rows, for checks over all of them.
 using CatalogRow = MessageRow;
 const CatalogRow *CatalogRows(size_t *count);

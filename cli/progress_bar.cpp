@@ -37,6 +37,13 @@ int DisplayWidth(std::string_view utf8) {
   return width;
 }
 
+int NarrowTextWidth(const std::string &text) { return DisplayWidth(platform::NarrowTextToUtf8(text)); }
+
+std::string PaddedToWidth(std::string text, int width) {
+  text.append(static_cast<size_t>(std::max(0, width - NarrowTextWidth(text))), ' ');
+  return text;
+}
+
 std::string DrawProgressBar(std::string_view phase, double fraction, int band, std::string_view timeLeft,
                             const BarLook &look) {
   const int width = std::max(1, look.columns - 1);
@@ -45,14 +52,13 @@ std::string DrawProgressBar(std::string_view phase, double fraction, int band, s
   std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100));
   std::string head = std::string(phase) + "  ";
   std::string tail = std::string(" ") + percent + (timeLeft.empty() ? "" : "  ") + std::string(timeLeft);
-  const auto widthOf = [](const std::string &text) { return DisplayWidth(platform::NarrowTextToUtf8(text)); };
   // What does not fit goes: first the phase's padding, then the time left,
   // then the phase.
-  const auto fits = [&] { return width - widthOf(head) - widthOf(tail) - 2 >= kMinimumCells; };
+  const auto fits = [&] { return width - NarrowTextWidth(head) - NarrowTextWidth(tail) - 2 >= kMinimumCells; };
   if (!fits()) head = std::string(phase.substr(0, phase.find_last_not_of(' ') + 1)) + "  ";
   if (!fits()) tail = std::string(" ") + percent;
   if (!fits()) head.clear();
-  const int cells = std::max(0, width - widthOf(head) - widthOf(tail) - 2);
+  const int cells = std::max(0, width - NarrowTextWidth(head) - NarrowTextWidth(tail) - 2);
   const int filled = static_cast<int>(fraction * cells);
   std::string line = head + "[";
   const bool coloured = look.colour && band >= 0 && band < 3;
@@ -61,7 +67,7 @@ std::string DrawProgressBar(std::string_view phase, double fraction, int band, s
   if (coloured) line += kResetColour;
   line.append(static_cast<size_t>(cells - filled), '.');
   line += "]" + tail;
-  const int used = widthOf(head) + cells + 2 + widthOf(tail);
+  const int used = NarrowTextWidth(head) + cells + 2 + NarrowTextWidth(tail);
   if (used < width) line.append(static_cast<size_t>(width - used), ' ');
   return line;
 }

@@ -25,5 +25,9 @@ bool ColourWanted(const char *noColor, const char *term);
 // The columns a UTF-8 text takes on a terminal: East Asian wide characters
 // take two.
 int DisplayWidth(std::string_view utf8);
+// The same for a text in the system's narrow encoding, and that text padded
+// with spaces to a width.
+int NarrowTextWidth(const std::string &text);
+std::string PaddedToWidth(std::string text, int width);
 
 }  // namespace velloran::cli
