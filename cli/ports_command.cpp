@@ -29,18 +29,14 @@ const char *StateId(const platform::NodeDiagnosis &diagnosis) {
   }
 }
 
+// The state in words: the catalog's "port_state_" row of its name.
 Message StateText(const platform::NodeDiagnosis &diagnosis) {
-  switch (diagnosis.verdict) {
-    case NodeVerdict::kOpens: return CliMessage("port_state_free");
-    case NodeVerdict::kNotPermitted:
-      return CliMessage("port_state_not_permitted", {{"group", PrintableText(diagnosis.group)}});
-    case NodeVerdict::kNotSerial: return CliMessage("port_state_not_serial");
-    case NodeVerdict::kNotPrinterPort: return CliMessage("port_state_not_printer_port");
-    case NodeVerdict::kFailed: return CliMessage("port_state_failed", {{"error", PrintableText(diagnosis.systemText)}});
-    default: break;
-  }
+  const std::string id = std::string("port_state_") + StateId(diagnosis);
+  if (diagnosis.verdict == NodeVerdict::kNotPermitted) return CliMessage(id, {{"group", PrintableText(diagnosis.group)}});
+  if (diagnosis.verdict == NodeVerdict::kFailed) return CliMessage(id, {{"error", PrintableText(diagnosis.systemText)}});
+  if (id != "port_state_held") return CliMessage(id);
   if (diagnosis.holders.empty()) return CliMessage("port_state_held_unseen");
-  return CliMessage("port_state_held", {{"holders", HoldersMessage(diagnosis.holders)}});
+  return CliMessage(id, {{"holders", HoldersMessage(diagnosis.holders)}});
 }
 
 // One line per port: its name, node and state, in columns.

@@ -158,13 +158,14 @@ if(VELLORAN_HELP2MAN)
       set(commands_h2m ${CMAKE_BINARY_DIR}/packaging/man/${program}-commands.h2m)
       list(APPEND includes --include=${commands_h2m})
       string(REPLACE ";" "," commands "${man_commands_${program}}")
-      set(include_commands COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>
+      set(include_commands COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>
           -DCOMMANDS=${commands} -DOUTPUT=${commands_h2m} -P ${PROJECT_SOURCE_DIR}/cmake/ManPageCommands.cmake)
     endif()
     add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man
       ${include_commands}
-      COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+      # The help speaks the locale's language; the man pages are English.
+      COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
               ${VELLORAN_HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
               --name=${man_${program}} ${includes}
               --output=${page} $<TARGET_FILE:${program}>
