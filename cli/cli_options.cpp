@@ -122,7 +122,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
       return parsed;
     }
     // Without a command CLI11 only misses one; say what stands in its place.
-    if (dynamic_cast<const CLI::RequiredError *>(&error) != nullptr && !upgrade->parsed() && !ports->parsed() && !info->parsed()) {
+    if (dynamic_cast<const CLI::RequiredError *>(&error) != nullptr && app.get_subcommands().empty()) {
       for (auto arg = args.begin(); arg != end; ++arg) {
         if (arg->rfind("--lang", 0) == 0) {
           if (*arg == "--lang") ++arg;

@@ -34,7 +34,7 @@ Printed RunCliIn(const std::string &lang, std::vector<std::string> args) {
 
 // CLI11's English words and sentences, none of which a Chinese run shows.
 const char *const kEnglish[] = {"is required", "Usage", "OPTIONS", "REQUIRED", "Options", "Positionals",
-                                "Subcommands", "TEXT", "The following argument", "not expected", " not in ",
+                                "Subcommands", "subcommand", "TEXT", "The following argument", "not expected", " not in ",
                                 "excludes", "needs a value", "Print this help", "Exit status", "unknown"};
 
 void ExpectChinese(const std::string &text, const std::string &what) {
@@ -48,6 +48,7 @@ TEST(CliLanguage, HelpAndUsageErrorsSpeakTheLocalesLanguage) {
   };
   const std::vector<BadLine> bad = {
       {{}, "upgrade"},
+      {{"--", "upgrade"}, "upgrade"},
       {{"frob", "a.upd"}, "frob"},
       {{"-V"}, "-V"},
       {{"upgrade", "--link", "lpt", "--fast", "a.upd"}, "--fast"},
