@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "app_values.h"
+#include "device_names.h"
 #include "file_filter.h"
+#include "port_diagnosis.h"
 #include "port_number.h"
 #include "progress_band.h"
 #include "resource.h"
@@ -15,6 +17,24 @@ constexpr const char *kBaudRates[] = {"4800", "9600", "19200", "38400", "57600",
 constexpr const char *kSelectFile = "Please Select File！";
 constexpr const char *kSerialPortError = "Serial Port Error！";
 constexpr const char *kSelectPort = "Please Select Port！";
+// Load on a serial port that another program holds, beside the texts above.
+constexpr const char *kSerialPortHeld = "COM%d Is In Use By %s！";
+
+// The box for a port whose claim was refused because another program holds
+// it (naming the programs where the system shows them); nothing for any other
+// refusal, which the procedure itself then meets and reports.
+std::optional<std::string> HeldPortText(int port) {
+  const velloran::platform::NodeDiagnosis diagnosis =
+      velloran::platform::DiagnoseNode(velloran::platform::ComPortNode(static_cast<unsigned>(port)),
+                                       velloran::platform::NodeUse::kSerial);
+  if (diagnosis.verdict != velloran::platform::NodeVerdict::kHeld) return std::nullopt;
+  std::string holders;
+  for (const velloran::platform::NodeHolder &holder : diagnosis.holders)
+    holders += (holders.empty() ? "" : ", ") + holder.program + " (" + std::to_string(holder.pid) + ")";
+  char text[512];
+  std::snprintf(text, sizeof text, kSerialPortHeld, port, holders.empty() ? "Another Program" : holders.c_str());
+  return text;
+}
 
 }  // namespace
 
@@ -69,7 +89,7 @@ void CVelloranDlg::OnBnClickedLoad() {
     return;
   }
   if (view_.IsChecked(IDC_RADIO_USB)) {
-    StartProcedure(services_.usb_procedure);
+    StartProcedure(services_.usb_procedure, nullptr);
     return;
   }
   if (view_.IsChecked(IDC_RADIO_SERIAL)) {
@@ -79,13 +99,27 @@ void CVelloranDlg::OnBnClickedLoad() {
       return;
     }
     std::string baud = view_.GetText(IDC_COMBO_BAUD);
-    g_nComPort.store(velloran::PortNumberFromText(port));
+    const int number = velloran::PortNumberFromText(port);
+    // The procedure closes its port for the pause after the boot switch and
+    // opens it again: the claim, on the name the procedure opens, keeps it
+    // this upgrade's meanwhile.
+    char name[32];
+    std::snprintf(name, sizeof name, "\\\\.\\COM%d", number);
+    auto claim = std::make_unique<velloran::platform::PortClaim>(name);
+    if (!claim->held()) {
+      if (const std::optional<std::string> held = HeldPortText(number)) {
+        view_.ShowMessageBox(*held);
+        return;
+      }
+      claim.reset();
+    }
+    g_nComPort.store(number);
     g_nBaudRate.store(velloran::ParseDecimal(baud));
-    StartProcedure(services_.serial_procedure);
+    StartProcedure(services_.serial_procedure, std::move(claim));
     return;
   }
   if (view_.IsChecked(IDC_RADIO_LPT)) {
-    StartProcedure(services_.lpt_procedure);
+    StartProcedure(services_.lpt_procedure, nullptr);
     return;
   }
   view_.ShowMessageBox(kSelectPort);
@@ -94,9 +128,10 @@ void CVelloranDlg::OnBnClickedLoad() {
 // The flag is raised before the thread starts, so that a second Load before
 // the procedure raises it itself is ignored; it drops again if no thread
 // could be started.
-void CVelloranDlg::StartProcedure(velloran::UpgradeProcedure procedure) {
+void CVelloranDlg::StartProcedure(velloran::UpgradeProcedure procedure,
+                                  std::unique_ptr<velloran::platform::PortClaim> claim) {
   services_.busy_flag->store(1);
-  if (!services_.launcher->Launch(procedure)) services_.busy_flag->store(0);
+  if (!services_.launcher->Launch(procedure, std::move(claim))) services_.busy_flag->store(0);
 }
 
 int CVelloranDlg::OnUpgradeStatus(std::string *text, int code) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ class CVelloranDlg {
 
  private:
   bool Busy() const;
-  void StartProcedure(velloran::UpgradeProcedure procedure);
+  void StartProcedure(velloran::UpgradeProcedure procedure, std::unique_ptr<velloran::platform::PortClaim> claim);
 
   velloran::DialogView &view_;
   velloran::DialogServices services_;

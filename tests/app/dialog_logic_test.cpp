@@ -219,7 +219,7 @@ TEST(ClosedDuringUpgrade, EachLaunchStartsAFreshRecordOfTheFramesSent) {
   ASSERT_EQ(ReachedSoFar(), UpgradeReach::kFlash);
   std::atomic<int> busy{0};
   IdleThreadLauncher launcher(busy);
-  ASSERT_TRUE(launcher.Launch(RecordReachAtStart));
+  ASSERT_TRUE(launcher.Launch(RecordReachAtStart, nullptr));
   for (int i = 0; i < 3000 && launcher.Running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_FALSE(launcher.Running());
   EXPECT_EQ(g_reachAtStart.load(), static_cast<int>(UpgradeReach::kNothingSent));

@@ -26,8 +26,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Runs the procedure on a thread of normal priority, and clears the busy flag
-// behind it as the dialog's own launcher does. That launcher starts it at
+// Runs the procedure on a thread of normal priority, and releases the port's
+// claim and clears the busy flag behind it as the dialog's own launcher does. That launcher starts it at
 // idle priority, and a thread of idle priority gets next to no processor time
 // while the cores are busy with other work: it then misses the printer's
 // reply windows, which is what idle priority means. The priority itself is
@@ -37,11 +37,12 @@ class NormalPriorityLauncher final : public ProcedureLauncher {
   ~NormalPriorityLauncher() override {
     if (thread_.joinable()) thread_.join();
   }
-  bool Launch(UpgradeProcedure procedure) override {
+  bool Launch(UpgradeProcedure procedure, std::unique_ptr<platform::PortClaim> claim) override {
     if (thread_.joinable()) thread_.join();
     running_ = true;
-    thread_ = std::thread([this, procedure] {
+    thread_ = std::thread([this, procedure, claim = std::move(claim)]() mutable {
       procedure(nullptr);
+      claim.reset();
       g_bUpgrading = 0;
       running_ = false;
     });

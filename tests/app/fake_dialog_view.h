@@ -58,7 +58,7 @@ class FakeDialogView : public DialogView {
 
 class RecordingLauncher : public ProcedureLauncher {
  public:
-  bool Launch(UpgradeProcedure procedure) override {
+  bool Launch(UpgradeProcedure procedure, std::unique_ptr<platform::PortClaim>) override {
     launched.push_back(procedure);
     return succeed;
   }
