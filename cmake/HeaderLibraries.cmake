@@ -2,6 +2,8 @@
 # target velloran_header_libraries. Each library's own folder is linked into
 # the build tree and only that is put on the include path: a cross build for
 # Windows sees these headers and nothing else of the host's /usr/include.
+include_guard(GLOBAL)
+
 find_path(VELLORAN_CLI11_INCLUDE_DIR CLI/CLI.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
 find_path(VELLORAN_JSON_INCLUDE_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
 if(NOT VELLORAN_CLI11_INCLUDE_DIR OR NOT VELLORAN_JSON_INCLUDE_DIR)

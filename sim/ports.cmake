@@ -13,8 +13,9 @@ add_library(velloran_sim_ports STATIC
 target_include_directories(velloran_sim_ports PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(velloran_sim_ports PUBLIC velloran_sim_model Threads::Threads)
 
+include(HeaderLibraries)
 add_library(velloran_sim_cli STATIC sim_options.cpp)
-target_link_libraries(velloran_sim_cli PUBLIC velloran_sim_ports)
+target_link_libraries(velloran_sim_cli PUBLIC velloran_sim_ports PRIVATE velloran_header_libraries)
 
 add_executable(velloran-sim velloran_sim_main.cpp)
 target_link_libraries(velloran-sim PRIVATE velloran_sim_cli velloran_version)

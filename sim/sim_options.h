@@ -69,6 +69,7 @@ void ApplyFaults(const SimOptions &options, BootLoaderModel &model);
 // Name of a command code as the frame lines print it ("ENTER_BOOT").
 std::string CommandName(uint8_t command);
 
-const char *SimUsage();
+// The help text.
+std::string SimUsage();
 
 }  // namespace velloran::sim

@@ -30,9 +30,7 @@ std::unique_ptr<PtyPrinter> MakePrinter(const SimOptions &options) {
     case SimLink::kLpt:
       break;
   }
-  return std::make_unique<LptPrinter>(
-      LptPrinterOptions{options.stallAfterBytes, options.link == SimLink::kLpt ? options.stallAfterPackets : std::nullopt,
-                        options.model});
+  return std::make_unique<LptPrinter>(LptPrinterOptions{options.stallAfterBytes, options.stallAfterPackets, options.model});
 }
 
 std::string FrameLine(const ReceivedFrame &frame, bool answers) {
@@ -89,7 +87,7 @@ int main(int argc, char **argv) {
     return 2;
   }
   if (options->help) {
-    std::fputs(SimUsage(), stdout);
+    std::fputs(SimUsage().c_str(), stdout);
     return 0;
   }
   if (options->version) {
