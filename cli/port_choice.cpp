@@ -18,7 +18,8 @@ PortChoice ParsePortArgument(const std::string &text) {
   const auto digits = platform::device_syntax::ParseNumber(text, platform::device_syntax::kLargestPortNumber);
   choice.number = digits ? *digits : platform::ComNumberFromName(text);
   if (choice.number == 0) {
-    choice.error = CliMessage("bad_port_syntax", {{"port", PrintableText(text)}});
+    choice.error = CliMessage("bad_port_syntax", {{"port", PrintableText(text)},
+                                                   {"largest", std::to_string(platform::device_syntax::kLargestPortNumber)}});
     choice.usageError = true;
     return choice;
   }
