@@ -15,7 +15,7 @@ target_link_libraries(velloran_sim_ports PUBLIC velloran_sim_model Threads::Thre
 
 include(HeaderLibraries)
 add_library(velloran_sim_cli STATIC sim_options.cpp)
-target_link_libraries(velloran_sim_cli PUBLIC velloran_sim_ports PRIVATE velloran_header_libraries)
+target_link_libraries(velloran_sim_cli PUBLIC velloran_sim_ports PRIVATE velloran_header_libraries velloran_version)
 
 add_executable(velloran-sim velloran_sim_main.cpp)
-target_link_libraries(velloran-sim PRIVATE velloran_sim_cli velloran_version)
+target_link_libraries(velloran-sim PRIVATE velloran_sim_cli)

@@ -8,6 +8,7 @@
 
 #include "frame.h"
 #include "pty.h"
+#include "velloran_version.h"
 
 namespace velloran::sim {
 namespace {
@@ -119,17 +120,15 @@ std::vector<std::string> Split(const std::string &text, char separator) {
 }
 
 bool ParseFaultPart(const std::string &part, ReplyFault &fault) {
-  if (part == "bad-crc") return fault.corruptChecksum = true;
-  if (part == "no-reply") return fault.noReply = true;
+  if (part == "bad-crc" || part == "no-reply") {
+    (part == "bad-crc" ? fault.corruptChecksum : fault.noReply) = true;
+    return true;
+  }
+  // Without "=" key and value are the whole part, which is then refused:
+  // no key is a number.
   const size_t equals = part.find('=');
-  if (equals == std::string::npos) return false;
   const std::string key = part.substr(0, equals);
   const std::string value = part.substr(equals + 1);
-  if (key == "status") {
-    const auto status = ParseNumber<uint8_t>(value);
-    if (status) fault.status = *status;
-    return status.has_value();
-  }
   if (key == "split") {
     for (const std::string &point : Split(value, '+')) {
       const auto offset = ParseNumber<size_t>(point);
@@ -139,9 +138,12 @@ bool ParseFaultPart(const std::string &part, ReplyFault &fault) {
     }
     return true;
   }
-  const auto ms = ParseNumber<unsigned>(value);
-  if (!ms || (key != "gap" && key != "delay")) return false;
-  (key == "gap" ? fault.pieceGap : fault.delay) = std::chrono::milliseconds(*ms);
+  const auto number = ParseNumber<unsigned>(value);
+  if (!number) return false;
+  if (key == "status" && *number <= 0xFF) fault.status = static_cast<uint8_t>(*number);
+  else if (key == "gap" || key == "delay")
+    (key == "gap" ? fault.pieceGap : fault.delay) = std::chrono::milliseconds(*number);
+  else return false;
   return true;
 }
 
@@ -277,7 +279,7 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string> &args, 
   // Before the port --version asks for the release; after it, it sets the
   // version bytes the printer accepts.
   if (!args.empty() && args.front() == "--version") {
-    options.version = true;
+    options.helpOrVersion = std::string("velloran-sim ") + kVersion + "\n";
     return options;
   }
   CLI::App app("", "velloran-sim");
@@ -285,7 +287,9 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string> &args, 
   try {
     app.parse(std::vector<std::string>(args.rbegin(), args.rend()));  // CLI11 takes them last first
   } catch (const CLI::CallForHelp &) {
-    options.help = true;
+    // The usage line first, then what the program does.
+    options.helpOrVersion = app.help();
+    options.helpOrVersion.insert(options.helpOrVersion.find('\n') + 1, std::string("\n") + kDescription);
     return options;
   } catch (const CLI::Error &failure) {
     *error = failure.what();
@@ -316,15 +320,6 @@ std::string CommandName(uint8_t command) {
   char text[16];
   std::snprintf(text, sizeof text, "CMD_0x%02X", command);
   return text;
-}
-
-std::string SimUsage() {
-  SimOptions unused;
-  CLI::App app("", "velloran-sim");
-  DescribeOptions(app, unused);
-  // The usage line first, then what the program does.
-  std::string help = app.help();
-  return help.insert(help.find('\n') + 1, std::string("\n") + kDescription);
 }
 
 }  // namespace velloran::sim

@@ -25,8 +25,8 @@ struct FaultSpec {
 
 struct SimOptions {
   SimLink link = SimLink::kSerial;
-  bool help = false;
-  bool version = false;  // --version before the port: the program's release
+  // --help, or --version alone: what to print instead of running.
+  std::string helpOrVersion;
 
   // Serial.
   unsigned baud = 115200;
@@ -68,8 +68,5 @@ void ApplyFaults(const SimOptions &options, BootLoaderModel &model);
 
 // Name of a command code as the frame lines print it ("ENTER_BOOT").
 std::string CommandName(uint8_t command);
-
-// The help text.
-std::string SimUsage();
 
 }  // namespace velloran::sim

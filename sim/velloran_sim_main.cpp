@@ -11,7 +11,6 @@
 
 #include "frame.h"
 #include "sim_options.h"
-#include "velloran_version.h"
 
 using namespace velloran;
 using namespace velloran::sim;
@@ -30,7 +29,8 @@ std::unique_ptr<PtyPrinter> MakePrinter(const SimOptions &options) {
     case SimLink::kLpt:
       break;
   }
-  return std::make_unique<LptPrinter>(LptPrinterOptions{options.stallAfterBytes, options.stallAfterPackets, options.model});
+  return std::make_unique<LptPrinter>(
+      LptPrinterOptions{options.stallAfterBytes, options.stallAfterPackets, options.model});
 }
 
 std::string FrameLine(const ReceivedFrame &frame, bool answers) {
@@ -48,32 +48,28 @@ std::string FrameLine(const ReceivedFrame &frame, bool answers) {
   return line;
 }
 
+// Where the printer listens, the environment that leads the tool to it, and
+// a command to try.
 void PrintWhere(const SimOptions &options, const PtyPrinter &printer) {
   const std::string node = printer.SlavePath();
-  switch (options.link) {
-    case SimLink::kSerial:
-      std::printf("listening: serial printer on %s at %u baud%s\n", node.c_str(), options.baud,
-                  options.wireTime ? ", with wire time" : "");
-      std::printf("environment: VELLORAN_DEVICE_MAP=%s=%s\n", options.comName.c_str(), node.c_str());
-      std::printf("try: VELLORAN_DEVICE_MAP=%s=%s velloran-cli upgrade --link serial --port %s IMAGE\n",
-                  options.comName.c_str(), node.c_str(), options.comName.c_str());
-      break;
-    case SimLink::kUsb: {
-      const auto &usb = static_cast<const UsbPrinter &>(printer);
-      std::printf("listening: USB printer %04x:%04x as %s (%s)\n", options.vendorId, options.productId,
-                  usb.NodePath().c_str(), node.c_str());
-      std::printf("environment: VELLORAN_SYSFS_ROOT=%s VELLORAN_DEV_ROOT=%s\n", usb.SysfsRoot().c_str(),
-                  usb.DevRoot().c_str());
-      std::printf("try: VELLORAN_SYSFS_ROOT=%s VELLORAN_DEV_ROOT=%s velloran-cli upgrade --link usb IMAGE\n",
-                  usb.SysfsRoot().c_str(), usb.DevRoot().c_str());
-      break;
-    }
-    case SimLink::kLpt:
-      std::printf("listening: parallel-port printer on %s\n", node.c_str());
-      std::printf("environment: VELLORAN_DEVICE_MAP=LPT1=%s\n", node.c_str());
-      std::printf("try: VELLORAN_DEVICE_MAP=LPT1=%s velloran-cli upgrade --link lpt IMAGE\n", node.c_str());
-      break;
+  std::string environment = "VELLORAN_DEVICE_MAP=LPT1=" + node;
+  std::string link = "lpt";
+  if (options.link == SimLink::kSerial) {
+    std::printf("listening: serial printer on %s at %u baud%s\n", node.c_str(), options.baud,
+                options.wireTime ? ", with wire time" : "");
+    environment = "VELLORAN_DEVICE_MAP=" + options.comName + "=" + node;
+    link = "serial --port " + options.comName;
+  } else if (options.link == SimLink::kUsb) {
+    const auto &usb = static_cast<const UsbPrinter &>(printer);
+    std::printf("listening: USB printer %04x:%04x as %s (%s)\n", options.vendorId, options.productId,
+                usb.NodePath().c_str(), node.c_str());
+    environment = "VELLORAN_SYSFS_ROOT=" + usb.SysfsRoot().string() + " VELLORAN_DEV_ROOT=" + usb.DevRoot().string();
+    link = "usb";
+  } else {
+    std::printf("listening: parallel-port printer on %s\n", node.c_str());
   }
+  std::printf("environment: %s\n", environment.c_str());
+  std::printf("try: %s velloran-cli upgrade --link %s IMAGE\n", environment.c_str(), link.c_str());
 }
 
 }  // namespace
@@ -86,12 +82,8 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "velloran-sim: %s\nTry velloran-sim --help.\n", error.c_str());
     return 2;
   }
-  if (options->help) {
-    std::fputs(SimUsage().c_str(), stdout);
-    return 0;
-  }
-  if (options->version) {
-    std::printf("velloran-sim %s\n", kVersion);
+  if (!options->helpOrVersion.empty()) {
+    std::fputs(options->helpOrVersion.c_str(), stdout);
     return 0;
   }
 
