@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "printable_text.h"
+#include "progress_bar.h"
 
 namespace velloran::cli {
 namespace {
@@ -32,16 +33,6 @@ bool Is(const CLI::Error &error) {
   return dynamic_cast<const Kind *>(&error) != nullptr;
 }
 
-// Columns a UTF-8 text takes on a terminal: a Chinese character two.
-size_t Columns(std::string_view text) {
-  size_t columns = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte & 0xC0) != 0x80) columns += byte >= 0xE0 ? 2 : 1;
-  }
-  return columns;
-}
-
 // CLI11's formatter pads the option column by bytes; this one by columns,
 // so that Chinese labels keep the descriptions aligned.
 class ColumnFormatter : public CLI::Formatter {
@@ -49,7 +40,7 @@ class ColumnFormatter : public CLI::Formatter {
   std::string make_option(const CLI::Option *option, bool positional) const override {
     const std::string name = "  " + make_option_name(option, positional) + make_option_opts(option);
     const std::string indent(column_width_, ' ');
-    const size_t used = Columns(name);
+    const auto used = static_cast<size_t>(NarrowTextWidth(name));
     std::string line = name + std::string(used < column_width_ ? column_width_ - used : 0, ' ');
     const std::string description = make_option_desc(option);
     if (!description.empty() && used >= column_width_) line += "\n" + indent;
@@ -60,10 +51,6 @@ class ColumnFormatter : public CLI::Formatter {
     return line + "\n";
   }
 };
-
-bool EndsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
 
 void TranslateCommand(CLI::App &app, const std::shared_ptr<CLI::FormatterBase> &formatter, Language language) {
   app.formatter(formatter);
@@ -161,7 +148,7 @@ Message ParseErrorMessage(const CLI::Error &error, const CLI::App &app, const Va
     }
     if (!left.empty()) return CliMessage("usage_unexpected_argument", {{"argument", PrintableText(left.front())}});
   }
-  if (Is<CLI::RequiredError>(error) && EndsWith(what, " is required"))
+  if (Is<CLI::RequiredError>(error) && what.ends_with(" is required"))
     return CliMessage("usage_missing", {{"option", NameBefore(what, " is required")}});
   if (Is<CLI::ExcludesError>(error) && what.find(" excludes ") != std::string::npos) {
     const size_t split = what.find(" excludes ");
