@@ -1,15 +1,11 @@
-// The dialog's serial Load claims its port for the whole run, as the command
-// line does: no other program can take it in the procedure's close/reopen
-// pause, the claim goes when the worker ends, and a port that another
-// program holds is refused with a box before anything starts. The port is a
-// pseudo-terminal; "another program" is an open of its own with the lock.
+// The dialog's serial Load claims its port (a pseudo-terminal) until the
+// worker ends, as the command line does; a port that another program holds
+// (an open of the test's own with the lock) is refused with a box.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "../transport/pty_pair.h"
@@ -22,22 +18,20 @@
 namespace velloran {
 namespace {
 
-std::atomic<bool> g_procedureMayEnd{false};
-std::atomic<bool> g_othersCouldLockDuringRun{true};
+std::string g_node;
+std::atomic<bool> g_mayEnd{false}, g_lockableDuringRun{true};
 
-// Whether an open of the node's own can take its lock, as another program's
-// open would.
-bool OthersCanLock(const std::string &node) {
-  const int fd = open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+// Whether another opener could take the node's lock.
+bool Lockable() {
+  const int fd = open(g_node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   const bool locked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
   if (fd >= 0) close(fd);
   return locked;
 }
 
-std::string g_node;
-unsigned ProcedureThatLooksAtItsPort(void *) {
-  g_othersCouldLockDuringRun = OthersCanLock(g_node);
-  while (!g_procedureMayEnd) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+unsigned LookAtThePortAndWait(void *) {
+  g_lockableDuringRun = Lockable();
+  while (!g_mayEnd) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   return 0;
 }
 
@@ -48,16 +42,13 @@ TEST(DialogPortClaim, SerialLoadHoldsItsPortUntilTheWorkerEndsAndRefusesAHeldOne
   std::atomic<int> busy{0};
   IdleThreadLauncher launcher(busy);
   testing::FakeDialogView view;
-  DialogServices services = testing::FakeServices(
-      [](unsigned port) { return port == 200 ? ComPortState::kFree : ComPortState::kAbsent; }, launcher, busy);
-  services.serial_procedure = ProcedureThatLooksAtItsPort;
+  DialogServices services = testing::FakeServices([](unsigned) { return ComPortState::kFree; }, launcher, busy);
+  services.serial_procedure = LookAtThePortAndWait;
   CVelloranDlg dlg(view, services);
-  dlg.OnInitDialog();
   g_strImagePath.Set("/tmp/fw.upd");
   view.checked[IDC_RADIO_SERIAL] = true;
-  ASSERT_EQ(view.texts[IDC_COMBO_PORT], "COM200 ");
+  view.texts[IDC_COMBO_PORT] = "COM200 ";
 
-  // Held by another program: a box that says so, and no worker.
   const int rival = open(g_node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   ASSERT_EQ(flock(rival, LOCK_EX | LOCK_NB), 0);
   dlg.OnBnClickedLoad();
@@ -65,17 +56,14 @@ TEST(DialogPortClaim, SerialLoadHoldsItsPortUntilTheWorkerEndsAndRefusesAHeldOne
   ASSERT_EQ(view.boxes.size(), 1u);
   EXPECT_EQ(view.boxes[0].rfind("COM200 Is In Use By ", 0), 0u) << view.boxes[0];
   EXPECT_FALSE(launcher.Running());
-  EXPECT_EQ(busy.load(), 0);
 
-  // Free: the run holds it throughout, and lets it go when it ends.
   dlg.OnBnClickedLoad();
-  EXPECT_TRUE(launcher.Running());
-  EXPECT_FALSE(OthersCanLock(g_node));
-  g_procedureMayEnd = true;
+  EXPECT_FALSE(Lockable());
+  g_mayEnd = true;
   for (int i = 0; i < 1000 && launcher.Running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_FALSE(launcher.Running());
-  EXPECT_FALSE(g_othersCouldLockDuringRun);
-  EXPECT_TRUE(OthersCanLock(g_node));
+  EXPECT_FALSE(g_lockableDuringRun);
+  EXPECT_TRUE(Lockable());
   EXPECT_EQ(view.boxes.size(), 1u);
   unsetenv(platform::kDeviceMapVariable);
 }
