@@ -10,6 +10,7 @@
 #include "json_output.h"
 #include "printable_text.h"
 #include "printer_target.h"
+#include "upgrade_record.h"
 #include "upgrade_target.h"
 
 namespace velloran::cli {
@@ -79,8 +80,11 @@ int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream 
   if (checked.size() == 1) reporter.SetTarget(checked.front().target);
   reporter.BeginUpgrade(options.link, "", facts);
   const ExpectedDuration expected = ExpectedUpgradeDuration(options.link, facts ? facts->size : 0);
+  // What keeps every printer from its upgrade: the image, or a service
+  // record that cannot be kept (checked as the upgrade checks it).
   std::optional<Message> imageProblem;
   if (!loaded.ok()) imageProblem = ProcedureMessage(loaded.errorId);
+  if (!imageProblem && options.record) imageProblem = RecordRefusal(*options.record);
 
   int ready = 0;
   bool badUsage = false;

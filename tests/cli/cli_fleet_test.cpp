@@ -283,9 +283,10 @@ TEST_F(CliFleet, RecordThatCannotBeWrittenIsRefusedBeforeAnyFrame) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {folder + "/missing/record.jsonl", "No such file or directory"}, {folder, "Is a directory"}};
   for (const auto &[record, cause] : cases) {
-    // One printer in text, and both (the supervisor) in JSON.
-    for (const std::vector<std::string> &ports :
-         {std::vector<std::string>{"--port", "COM11"}, {"--port", "COM11", "--port", "COM12", "--json"}}) {
+    // One printer in text, both (the supervisor) in JSON, and the check.
+    for (const std::vector<std::string> &ports : {std::vector<std::string>{"--port", "COM11"},
+                                                  {"--port", "COM11", "--port", "COM12", "--json"},
+                                                  {"--port", "COM11", "--check"}}) {
       std::vector<std::string> args = {"--lang", "en", "upgrade", "--link", "serial", "--record", record};
       args.insert(args.end(), ports.begin(), ports.end());
       args.push_back(image.Path());
