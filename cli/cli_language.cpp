@@ -140,13 +140,16 @@ CLI::Validator Between(const std::string &option, unsigned low, unsigned high, L
 Message ParseErrorMessage(const CLI::Error &error, const CLI::App &app, const ValueProblem &problem) {
   const std::string what = error.what();
   if (Is<CLI::ValidationError>(error) && problem.message) return *problem.message;
-  if (Is<CLI::ExtrasError>(error)) {
+  // A mistyped option leaves its option missing too: the typo is the cause.
+  if (Is<CLI::ExtrasError>(error) || Is<CLI::RequiredError>(error)) {
     const std::vector<std::string> left = LeftOver(app);
     // An unknown option is the cause; what follows it is only left over.
     for (const std::string &arg : left) {
       if (arg.size() > 1 && arg.front() == '-') return CliMessage("usage_unknown_option", {{"option", PrintableText(arg)}});
     }
-    if (!left.empty()) return CliMessage("usage_unexpected_argument", {{"argument", PrintableText(left.front())}});
+    if (!left.empty() && Is<CLI::ExtrasError>(error)) {
+      return CliMessage("usage_unexpected_argument", {{"argument", PrintableText(left.front())}});
+    }
   }
   if (Is<CLI::RequiredError>(error) && what.ends_with(" is required"))
     return CliMessage("usage_missing", {{"option", NameBefore(what, " is required")}});

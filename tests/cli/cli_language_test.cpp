@@ -53,6 +53,7 @@ TEST(CliLanguage, HelpAndUsageErrorsSpeakTheLocalesLanguage) {
       {{"-V"}, "-V"},
       {{"upgrade", "--link", "lpt", "--fast", "a.upd"}, "--fast"},
       {{"upgrade", "a.upd"}, "--link"},
+      {{"upgrade", "--lonk", "usb", "a.upd"}, "--lonk"},  // a typo, not the missing --link
       {{"upgrade", "--link"}, "--link"},
       {{"upgrade", "--link", "w\x1b[2Ji", "a.upd"}, "w\\x1B[2Ji"},
       {{"upgrade", "--link", "serial", "--jobs", "0", "a.upd"}, "--jobs"},
