@@ -43,11 +43,17 @@ bool StopUpgrade(StopSignal cause) {
   // Ctrl-C and SIGTERM are someone's choice: they stop at the next frame
   // boundary. A hang-up or a closed output is no one's: after the erase the
   // upgrade runs to its end (what can no longer be written is dropped).
+  // The cause is noted before the request, which may end the upgrade at
+  // once: its end must find why.
   const bool chosen = cause == StopSignal::kInterrupt || cause == StopSignal::kTerminate;
-  if (!chosen && !RequestUpgradeStopBeforeErase()) return false;
-  int none = kNoCause;
-  const bool firstCause = g_cause.compare_exchange_strong(none, static_cast<int>(cause));
-  if (chosen) RequestUpgradeStop();
+  bool firstCause = false;
+  const auto note = [&] {
+    int none = kNoCause;
+    firstCause = g_cause.compare_exchange_strong(none, static_cast<int>(cause));
+  };
+  if (!chosen) return RequestUpgradeStopBeforeErase(note) && firstCause;
+  note();
+  RequestUpgradeStop();
   return firstCause;
 }
 

@@ -51,11 +51,12 @@ void RequestUpgradeStop() {
 
 bool UpgradeStopRequested() { return State().requestedFlag; }
 
-bool RequestUpgradeStopBeforeErase() {
+bool RequestUpgradeStopBeforeErase(const std::function<void()> &granted) {
   StopState &state = State();
   {
     std::lock_guard lock(state.mutex);
     if (state.reach >= UpgradeReach::kFlash) return false;
+    if (granted) granted();
     state.requested = true;
     state.requestedFlag = true;
   }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace velloran {
 
@@ -37,7 +38,9 @@ bool UpgradeStopRequested();
 // not leave a printer with its flash half written when finishing would
 // have saved it. Decided under the same lock as MaySendFrame, so the erase
 // either goes out before the request and the run goes on, or not at all.
-bool RequestUpgradeStopBeforeErase();
+// granted runs, under that lock, before the request can end the procedure,
+// so that the caller's note of why is there before anyone sees the stop.
+bool RequestUpgradeStopBeforeErase(const std::function<void()> &granted = {});
 
 // Forgets an earlier request and what the last run sent.
 void ResetUpgradeStop();
