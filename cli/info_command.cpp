@@ -64,10 +64,10 @@ int RunInfo(const CliOptions &options, std::ostream &out, std::ostream &err) {
   const ImageLoadResult loaded = LoadImageFile(options.image);
   if (!loaded.ok()) {
     const Message problem = CliMessage("image_unloadable", {{"path", PrintableText(options.image)},
-                                                            {"reason", ProcedureMessage(loaded.errorId)},
+                                                            {"reason", ProcedureMessage(*loaded.error)},
                                                             {"cause", loaded.cause}});
     if (options.json) {
-      out << JsonLine({{"ok", false}, {"reason", ProcedureMessage(loaded.errorId).id}, {"cause", loaded.cause},
+      out << JsonLine({{"ok", false}, {"reason", ProcedureMessage(*loaded.error).id}, {"cause", loaded.cause},
                        {"text", JsonText(problem.zh)}, {"en", problem.en}})
           << "\n";
     } else {

@@ -82,15 +82,15 @@ int RunCheck(const CliOptions &options, ConsoleReporter &reporter, std::ostream 
   const ExpectedDuration expected = ExpectedUpgradeDuration(options.link, facts ? facts->size : 0);
   // What keeps every printer from its upgrade: the image, or a service
   // record that cannot be kept (checked as the upgrade checks it).
-  std::optional<Message> imageProblem;
-  if (!loaded.ok()) imageProblem = ProcedureMessage(loaded.errorId);
-  if (!imageProblem && options.record) imageProblem = RecordRefusal(*options.record);
+  std::optional<Message> sharedProblem;
+  if (!loaded.ok()) sharedProblem = ProcedureMessage(*loaded.error);
+  if (!sharedProblem && options.record) sharedProblem = RecordRefusal(*options.record);
 
   int ready = 0;
   bool badUsage = false;
   for (TargetReadiness &readiness : checked) {
     badUsage = badUsage || readiness.badUsage;
-    if (!readiness.problem && imageProblem) readiness.problem = imageProblem;
+    if (!readiness.problem && sharedProblem) readiness.problem = sharedProblem;
     const bool isReady = !readiness.problem;
     ready += isReady ? 1 : 0;
     const Message line =

@@ -9,7 +9,7 @@
 #include "exchange.h"
 #include "frame.h"
 #include "regular_file.h"
-#include "status_meaning.h"
+#include "upgrade_texts.h"
 
 namespace {
 
@@ -40,8 +40,7 @@ struct FileCloser {
 
 ImageLoadResult Failure(const LoadFailure &failure) {
   ImageLoadResult result;
-  result.errorId = failure.line;
-  result.error = velloran::StatusText(failure.line);
+  result.error = failure.line;
   result.cause = failure.cause;
   return result;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "upgrade_texts.h"
@@ -26,10 +27,9 @@ struct LoadedImage {
 // The image, or why it could not be loaded.
 struct ImageLoadResult {
   LoadedImage image;
-  std::string error;  // empty on success; otherwise the status line of errorId
-  StatusId errorId = StatusId::kImageUnreadable;
-  std::string cause;  // on failure: the cause in a few English words
-  bool ok() const { return error.empty(); }
+  std::optional<StatusId> error;  // on failure: the status line that says it
+  std::string cause;              // on failure: the cause in a few English words
+  bool ok() const { return !error; }
 };
 
 }  // namespace velloran

@@ -177,7 +177,7 @@ const LoadedImage *UpgradeImage(void *param, LoadedImage &own) {
     given = &loaded;
   }
   if (!given->ok()) {
-    SendUpgradeStatus(given->errorId, 0);
+    SendUpgradeStatus(*given->error, 0);
     UpgradeMessageBox({StatusId::kBoxImageLoadFailed, std::nullopt, given->cause});
     return nullptr;
   }

@@ -335,7 +335,7 @@ class ExchangeDriver {
 
 TEST(BootLoaderModelWithCore, DemoImageArrivesWholeWithZeroFill) {
   ImageLoadResult loaded = LoadImageFile(VELLORAN_DEMO_IMAGE);
-  ASSERT_TRUE(loaded.ok()) << loaded.error;
+  ASSERT_TRUE(loaded.ok()) << loaded.cause;
   const LoadedImage &image = loaded.image;
   BootLoaderModel model;
   model.SetExpectedVersion(std::array<uint8_t, 2>{0x04, 0x00});

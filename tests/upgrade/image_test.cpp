@@ -1,6 +1,7 @@
 // Loading firmware image files, descrambling their header and cutting the
 // packet stream into packets.
 #include "image.h"
+#include "status_meaning.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ class FirmwareImage : public ::testing::Test {
 
   LoadedImage Load(const Bytes &content) {
     ImageLoadResult result = LoadImageFile(Write("image.upd", content));
-    EXPECT_TRUE(result.ok()) << result.error;
+    EXPECT_TRUE(result.ok()) << result.cause;
     return std::move(result.image);
   }
 
@@ -100,9 +101,9 @@ TEST_F(FirmwareImage, BadFilesGiveAClearErrorAndNoImage) {
   };
   for (const Case &c : cases) {
     const ImageLoadResult result = LoadImageFile(c.path);
-    EXPECT_FALSE(result.ok()) << c.path;
-    EXPECT_NE(result.error.find(c.what), std::string::npos) << c.path << ": " << result.error;
-    EXPECT_NE(result.error.find("！退出！"), std::string::npos) << result.error;
+    ASSERT_FALSE(result.ok()) << c.path;
+    EXPECT_NE(StatusText(*result.error).find(c.what), std::string::npos) << c.path << ": " << result.cause;
+    EXPECT_NE(StatusText(*result.error).find("！退出！"), std::string::npos) << result.cause;
     EXPECT_EQ(result.image.buffer, nullptr);
   }
 }
@@ -112,8 +113,8 @@ TEST_F(FirmwareImage, FileLargerThanA32BitCountIsRefused) {
   Write("huge.upd", Numbered(8));
   fs::resize_file(path, (uint64_t{1} << 32) + 8);  // sparse: costs no disk space
   const ImageLoadResult result = LoadImageFile(path.string());
-  EXPECT_FALSE(result.ok());
-  EXPECT_NE(result.error.find("过大"), std::string::npos) << result.error;
+  ASSERT_FALSE(result.ok());
+  EXPECT_NE(StatusText(*result.error).find("过大"), std::string::npos) << result.cause;
 }
 
 TEST_F(FirmwareImage, ShortReadIsRefused) {
@@ -121,8 +122,8 @@ TEST_F(FirmwareImage, ShortReadIsRefused) {
   const char *path = "/sys/class/net/lo/address";
   if (!fs::exists(path) || fs::file_size(path) < 64) GTEST_SKIP() << "no sysfs attribute to read short";
   const ImageLoadResult result = LoadImageFile(path);
-  EXPECT_FALSE(result.ok());
-  EXPECT_NE(result.error.find("读取不完整"), std::string::npos) << result.error;
+  ASSERT_FALSE(result.ok());
+  EXPECT_NE(StatusText(*result.error).find("读取不完整"), std::string::npos) << result.cause;
 }
 
 TEST_F(FirmwareImage, DescramblingXorsTheKeyAndLeavesByteSevenAlone) {
