@@ -37,14 +37,17 @@ using velloran::testing::RecordingLauncher;
 // Runs the thread's messages until done() holds or 10 s have passed.
 bool PumpUntil(const std::function<bool()> &done) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  // One message at a time: a worker that sends line after line keeps the
+  // queue from ever running empty (each line repaints the log).
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
   return true;
 }
