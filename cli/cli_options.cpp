@@ -50,6 +50,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
   const auto text = [lang](std::string_view id, std::initializer_list<MessageArg> values = {}) {
     return CatalogText(id, lang, values);
   };
+  const auto usage = [&](Message why) { return UsageError(std::move(why), jsonWanted, lang); };
   ValueProblem problem;
 
   CLI::App app(text("help_program"), "velloran-cli");
@@ -131,13 +132,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
         }
         if (*arg == "-q" || *arg == "--quiet" || *arg == "-v" || *arg == "--verbose") continue;
         const bool option = !arg->empty() && arg->front() == '-';
-        return UsageError(CliMessage(option ? "usage_unknown_option_no_command" : "usage_unknown_command",
-                                     {{option ? "option" : "command", PrintableText(*arg)}}),
-                          jsonWanted, lang);
+        return usage(CliMessage(option ? "usage_unknown_option_no_command" : "usage_unknown_command",
+                                {{option ? "option" : "command", PrintableText(*arg)}}));
       }
-      return UsageError(CliMessage("usage_no_command"), jsonWanted, lang);
+      return usage(CliMessage("usage_no_command"));
     }
-    return UsageError(ParseErrorMessage(error, app, problem), jsonWanted, lang);
+    return usage(ParseErrorMessage(error, app, problem));
   }
 
   if (upgrade->parsed()) {
@@ -146,21 +146,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string> &args) {
       if (link == naming.name) options.link = naming.link;
     }
     if (portOption->count() > 0) {
-      for (const std::string &port : portArgs) {
-        if (port.empty()) return UsageError(CliMessage("usage_port_empty"), jsonWanted, lang);
-      }
-      for (size_t i = 0; i < portArgs.size(); ++i) {
-        for (size_t j = 0; j < i; ++j) {
-          if (portArgs[i] == portArgs[j])
-            return UsageError(CliMessage("usage_port_twice", {{"port", PrintableText(portArgs[i])}}), jsonWanted, lang);
-        }
+      if (std::ranges::find(portArgs, "") != portArgs.end()) return usage(CliMessage("usage_port_empty"));
+      for (auto port = portArgs.begin(); port != portArgs.end(); ++port) {
+        if (std::find(portArgs.begin(), port, *port) != port)
+          return usage(CliMessage("usage_port_twice", {{"port", PrintableText(*port)}}));
       }
       options.ports = portArgs;
       if (portArgs.size() == 1) options.port = portArgs.front();
     }
-    if (options.all && options.link != Link::kUsb) return UsageError(CliMessage("usage_all_not_usb"), jsonWanted, lang);
-    if (options.baud != 0 && options.link != Link::kSerial)
-      return UsageError(CliMessage("usage_baud_not_serial"), jsonWanted, lang);
+    if (options.all && options.link != Link::kUsb) return usage(CliMessage("usage_all_not_usb"));
+    if (options.baud != 0 && options.link != Link::kSerial) return usage(CliMessage("usage_baud_not_serial"));
   } else if (ports->parsed()) {
     options.command = Command::kPorts;
   } else if (info->parsed()) {

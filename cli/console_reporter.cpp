@@ -2,7 +2,6 @@
 #include "console_reporter.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "exchange.h"
 #include "printable_text.h"
@@ -195,9 +194,7 @@ void ConsoleReporter::OnUpgradeStatus(std::string *text, int code, const StatusM
   StartTicker();
   const Language language = settings_.language;
   if (settings_.verbosity == Verbosity::kVerbose) {
-    char prefix[48];
-    std::snprintf(prefix, sizeof prefix, "%7.1f s  %3d  ", elapsed / 1000.0, code);
-    PrintLine(prefix + message.In(language));
+    PrintLine(VerboseLineStart(elapsed, code) + message.In(language));
   } else if (meaning.kind == StatusKind::kFailure) {
     PrintLine(message.In(language));
   } else if (settings_.verbosity == Verbosity::kNormal && !settings_.bar && meaning.status == StatusId::kBaudFoundFormat) {

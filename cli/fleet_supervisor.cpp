@@ -166,14 +166,16 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
   const UpgradeRunning running;
 
   // Every printer's id and node, and no printer twice ("7" and "COM7").
+  // A refusal before any worker starts ends the output as a single upgrade's does.
+  const auto refuse = [&](const Message &why, int status, std::string_view reason = {}) {
+    ConsoleReporter reporter(out, err, settings);
+    reporter.ReportError(why);
+    reporter.ReportResult(false, reason);
+    return status;
+  };
   std::vector<FleetPrinter> printers;
   const std::vector<std::string> ports = options.all ? UpgradableUsbPrinterIds() : options.ports;
-  if (ports.empty()) {
-    ConsoleReporter reporter(out, err, settings);
-    reporter.ReportError(CliMessage("usb_none_attached"));
-    reporter.ReportResult(false);
-    return kExitFailed;
-  }
+  if (ports.empty()) return refuse(CliMessage("usb_none_attached"), kExitFailed);
   for (const std::string &port : ports) {
     CliOptions one = options;
     one.port = port;
@@ -189,16 +191,10 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
     values.push_back(printer.port), ids.push_back(printer.target), nodes.push_back(printer.node);
   }
   if (const std::optional<Message> twice = SamePrinterTwice(values, ids, nodes)) {
-    ConsoleReporter reporter(out, err, settings);
-    reporter.ReportError(*twice);
-    reporter.ReportResult(false, "bad_usage");
-    return kExitUsage;
+    return refuse(*twice, kExitUsage, "bad_usage");
   }
   if (const std::optional<Message> refused = options.record ? RecordRefusal(*options.record) : std::nullopt) {
-    ConsoleReporter reporter(out, err, settings);
-    reporter.ReportError(*refused);
-    reporter.ReportResult(false);
-    return kExitFailed;
+    return refuse(*refused, kExitFailed);
   }
 
   // The summary before any worker starts, once for all of them.

@@ -2,7 +2,6 @@
 #include "fleet_view.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "narrow_text.h"
 #include "printable_text.h"
@@ -129,10 +128,7 @@ void FleetView::OnEvent(size_t index, Json event) {
   if (kind == "summary") return;  // the supervisor's own summary came first
   if (kind == "status") {
     if (verbosity == Verbosity::kVerbose) {
-      char prefix[48];
-      std::snprintf(prefix, sizeof prefix, "%7.1f s  %3d  ", event.value("elapsed_ms", 0) / 1000.0,
-                    event.value("code", 0));
-      PrintLine(Prefix(index) + prefix + text);
+      PrintLine(Prefix(index) + VerboseLineStart(event.value("elapsed_ms", 0), event.value("code", 0)) + text);
     } else if (failure) {
       PrintLine(Prefix(index) + text);
     } else if (verbosity == Verbosity::kNormal && !settings_.bar && printer.phase != namedPhase_[index]) {

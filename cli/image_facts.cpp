@@ -74,4 +74,10 @@ std::string SecondsText(double ms) {
   return text;
 }
 
+std::string VerboseLineStart(double ms, int code) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%7.1f s  %3d  ", ms / 1000.0, code);
+  return text;
+}
+
 }  // namespace velloran::cli

@@ -39,6 +39,8 @@ ExpectedDuration ExpectedUpgradeDuration(Link link, uint32_t fileSize);
 
 // Milliseconds as seconds with one decimal: "14.2".
 std::string SecondsText(double ms);
+// A verbose status line's start: its time and progress value, "   12.3 s  120  ".
+std::string VerboseLineStart(double ms, int code);
 
 // A duration as a reader takes it in: "14.2 s" below a minute, "12 min 5 s"
 // below an hour, "5 h 26 min" beyond.

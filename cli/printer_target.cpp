@@ -22,6 +22,13 @@ PrinterTarget UsbTarget(const ListedUsbPrinter &printer) {
   return target;
 }
 
+TargetChoice Refused(std::optional<Message> why, bool usageError = false) {
+  TargetChoice choice;
+  choice.error = std::move(why);
+  choice.usageError = usageError;
+  return choice;
+}
+
 bool Names(const ListedUsbPrinter &printer, const std::string &value) {
   if (value.front() == '/') return printer.node == value;
   return value == printer.id || value == printer.strings.serial || value == printer.strings.portPath;
@@ -30,18 +37,12 @@ bool Names(const ListedUsbPrinter &printer, const std::string &value) {
 TargetChoice ResolveUsb(const std::optional<std::string> &port) {
   const UsbPrinterListing listing = ListUsbPrinters(false);
   const std::vector<ListedUsbPrinter> &printers = listing.printers;
+  if (listing.error) return Refused(*listing.error);
   TargetChoice choice;
-  if (listing.error) {
-    choice.error = listing.error;
-    return choice;
-  }
   const ListedUsbPrinter *chosen = nullptr;
   if (!port) {
     chosen = ChosenUsbPrinter(printers);
-    if (chosen == nullptr) {
-      choice.error = CliMessage(printers.empty() ? "usb_none_attached" : "usb_none_supported");
-      return choice;
-    }
+    if (chosen == nullptr) return Refused(CliMessage(printers.empty() ? "usb_none_attached" : "usb_none_supported"));
     for (const ListedUsbPrinter &printer : printers) {
       if (&printer != chosen && UpgradableUsbPrinter(printer)) choice.othersAttached.push_back(printer.id);
     }
@@ -51,20 +52,15 @@ TargetChoice ResolveUsb(const std::optional<std::string> &port) {
       if (printer.active && Names(printer, *port)) named.push_back(&printer);
     }
     const std::string shown = PrintableText(*port);
-    if (named.empty()) {
-      choice.error = CliMessage("usb_port_unknown", {{"port", shown}});
-      return choice;
-    }
+    if (named.empty()) return Refused(CliMessage("usb_port_unknown", {{"port", shown}}));
     if (named.size() > 1) {
-      choice.error = CliMessage("usb_port_ambiguous", {{"port", shown},
+      return Refused(CliMessage("usb_port_ambiguous", {{"port", shown},
                                                        {"first", PrintableText(UsbTarget(*named[0]).display)},
-                                                       {"second", PrintableText(UsbTarget(*named[1]).display)}});
-      return choice;
+                                                       {"second", PrintableText(UsbTarget(*named[1]).display)}}));
     }
     chosen = named.front();
     if (!chosen->accepted) {
-      choice.error = CliMessage("usb_port_unsupported", {{"port", PrintableText(UsbTarget(*chosen).display)}});
-      return choice;
+      return Refused(CliMessage("usb_port_unsupported", {{"port", PrintableText(UsbTarget(*chosen).display)}}));
     }
   }
   choice.target = UsbTarget(*chosen);
@@ -73,21 +69,16 @@ TargetChoice ResolveUsb(const std::optional<std::string> &port) {
 
 TargetChoice ResolveSerial(const std::optional<std::string> &port) {
   const PortChoice com = ChooseComPort(port);
-  TargetChoice choice;
-  if (com.number == 0) {
-    choice.error = com.error;
-    choice.usageError = com.usageError;
-    return choice;
-  }
-  PrinterTarget target;
-  target.link = Link::kSerial;
+  if (com.number == 0) return Refused(com.error, com.usageError);
   // A node given with --port is named as given.
   const bool nodeGiven = port && !port->empty() && port->front() == '/';
+  TargetChoice choice;
+  PrinterTarget &target = choice.target.emplace();
+  target.link = Link::kSerial;
   target.id = nodeGiven ? *port : "COM" + std::to_string(com.number);
   target.display = target.id;
   target.node = com.node;
   target.comNumber = com.number;
-  choice.target = target;
   return choice;
 }
 
@@ -102,31 +93,24 @@ unsigned ParallelNumber(const std::string &text) {
 }
 
 TargetChoice ResolveParallel(const std::optional<std::string> &port) {
-  TargetChoice choice;
+  const bool nodeGiven = port && !port->empty() && port->front() == '/';
   unsigned number = port ? 0 : 1;
-  if (port && !port->empty() && port->front() == '/') {
+  if (nodeGiven) {
     for (unsigned n = 1; n <= kParallelPorts && number == 0; ++n) {
       if (platform::DeviceNodeForName("LPT" + std::to_string(n)) == *port) number = n;
     }
-    if (number == 0) {
-      choice.error = CliMessage("lpt_port_unmappable", {{"node", PrintableText(*port)}});
-      return choice;
-    }
+    if (number == 0) return Refused(CliMessage("lpt_port_unmappable", {{"node", PrintableText(*port)}}));
   } else if (port) {
     number = ParallelNumber(*port);
-    if (number == 0) {
-      choice.error = CliMessage("bad_lpt_port", {{"port", PrintableText(*port)}});
-      choice.usageError = true;
-      return choice;
-    }
+    if (number == 0) return Refused(CliMessage("bad_lpt_port", {{"port", PrintableText(*port)}}), true);
   }
-  PrinterTarget target;
+  TargetChoice choice;
+  PrinterTarget &target = choice.target.emplace();
   target.link = Link::kLpt;
   target.lptName = "LPT" + std::to_string(number);
   target.id = target.lptName;
-  target.display = port && port->front() == '/' ? *port : target.lptName;
+  target.display = nodeGiven ? *port : target.lptName;
   target.node = platform::DeviceNodeForName(target.lptName);
-  choice.target = target;
   return choice;
 }
 

@@ -98,8 +98,9 @@ std::optional<Message> SamePrinterTwice(const std::vector<std::string> &values, 
 
 namespace {
 
-// Ends the output with the error just reported as the reason.
-int Fail(ConsoleReporter &reporter, int status) {
+// Reports the error and ends the output with it as the reason.
+int Fail(ConsoleReporter &reporter, const Message &error, int status) {
+  reporter.ReportError(error);
   reporter.ReportResult(false);
   return status;
 }
@@ -112,31 +113,15 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   if (options.asTarget) ListenForStopRequests();
   const UpgradeRunning running;
   g_nPreferredBaudRate = static_cast<int>(options.baud);
-  unsigned (*procedure)(void *) = nullptr;
   UsedPort used;
   PrinterTarget target;
   std::vector<std::string> othersAttached;
   const std::optional<PortRefusal> refusal = ChoosePort(options, used, target, othersAttached);
-  switch (options.link) {
-    case Link::kUsb:
-      procedure = UsbUpgradeProc;
-      break;
-    case Link::kSerial:
-      procedure = ComUpgradeProc;
-      break;
-    case Link::kLpt:
-      procedure = LptUpgradeProc;
-      break;
-  }
-  if (refusal && refusal->status == kExitUsage) {
-    reporter.ReportError(refusal->message);
-    return Fail(reporter, refusal->status);
-  }
+  if (refusal && refusal->status == kExitUsage) return Fail(reporter, refusal->message, refusal->status);
   // The record is kept by the supervisor when this is one of its workers.
   const bool recorded = options.record && !options.asTarget;
   if (const std::optional<Message> refused = recorded ? RecordRefusal(*options.record) : std::nullopt) {
-    reporter.ReportError(*refused);
-    return Fail(reporter, kExitFailed);
+    return Fail(reporter, *refused, kExitFailed);
   }
   if (!refusal) reporter.SetTarget(options.asTarget.value_or(used.id));
   // The image is read once: the summary describes the bytes the procedure
@@ -149,23 +134,14 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
   reporter.BeginUpgrade(options.link, used.kind == PortKind::kUsbPrinter ? used.node : used.name, facts);
   // A port that cannot be chosen (no USB printer, say) is told after the
   // summary too.
-  if (refusal) {
-    reporter.ReportError(refusal->message);
-    return Fail(reporter, refusal->status);
-  }
-  if (const std::optional<Message> problem = CheckPort(used)) {
-    reporter.ReportError(*problem);
-    return Fail(reporter, kExitFailed);
-  }
+  if (refusal) return Fail(reporter, refusal->message, refusal->status);
+  if (const std::optional<Message> problem = CheckPort(used)) return Fail(reporter, *problem, kExitFailed);
   // The serial procedure closes its port for the pause after the boot
   // switch and opens it again: the claim keeps it this upgrade's meanwhile.
   std::optional<platform::PortClaim> claim;
   if (used.kind == PortKind::kSerial) {
     claim.emplace(used.node);
-    if (!claim->held()) {
-      reporter.ReportError(ClaimRefused(used));
-      return Fail(reporter, kExitFailed);
-    }
+    if (!claim->held()) return Fail(reporter, ClaimRefused(used), kExitFailed);
   }
   reporter.ReportNote(CliMessage("port_used", {{"port", PortWithNode(used.name, used.node)}}));
   if (!othersAttached.empty()) {
@@ -183,6 +159,9 @@ int RunUpgrade(const CliOptions &options, ConsoleReporter &reporter) {
 
   const auto start = std::chrono::system_clock::now();
   SetUpgradeWindow(&reporter);
+  unsigned (*const procedure)(void *) = options.link == Link::kUsb      ? UsbUpgradeProc
+                                        : options.link == Link::kSerial ? ComUpgradeProc
+                                                                        : LptUpgradeProc;
   const bool completed = procedure(const_cast<ImageLoadResult *>(&image)) == kUpgradeCompleted;
   SetUpgradeWindow(nullptr);
   int status = completed ? kExitOk : kExitFailed;

@@ -2,6 +2,7 @@
 #include "upgrade_progress.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "baud_detection.h"
 #include "image.h"
@@ -9,13 +10,12 @@
 namespace velloran::cli {
 namespace {
 
-constexpr int kRateCount = 6;
+constexpr int kRateCount = static_cast<int>(std::size(kDetectionRates));
 
+// The rate's place in the detection order, from 1; 0 for another rate.
 int RatePosition(uint32_t baud) {
-  for (int position = 1; position <= kRateCount; ++position) {
-    if (kDetectionRates[position - 1] == baud) return position;
-  }
-  return 0;
+  const auto rate = std::ranges::find(kDetectionRates, baud);
+  return rate == std::end(kDetectionRates) ? 0 : static_cast<int>(rate - std::begin(kDetectionRates)) + 1;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Listing USB printers through the transport's enumeration and choice.
 #include "usb_printer_list.h"
 
+#include <algorithm>
+
 #include "device_names.h"
 #include "system_error_text.h"
 #include "usb_interface_list.h"
@@ -29,9 +31,8 @@ std::string Narrow(const std::wstring &wide) {
 void GiveIds(std::vector<ListedUsbPrinter> &printers) {
   for (ListedUsbPrinter &printer : printers) {
     const std::string &serial = printer.strings.serial;
-    size_t sharing = 0;
-    for (const ListedUsbPrinter &other : printers) sharing += !serial.empty() && other.strings.serial == serial;
-    printer.id = sharing == 1 ? serial : printer.strings.portPath;
+    const auto sharing = std::ranges::count_if(printers, [&](const auto &other) { return other.strings.serial == serial; });
+    printer.id = !serial.empty() && sharing == 1 ? serial : printer.strings.portPath;
     if (printer.id.empty()) printer.id = printer.devicePath;
   }
 }
@@ -75,10 +76,8 @@ UsbPrinterListing ListUsbPrinters(bool probeStates) {
 }
 
 const ListedUsbPrinter *ChosenUsbPrinter(const std::vector<ListedUsbPrinter> &printers) {
-  for (const ListedUsbPrinter &printer : printers) {
-    if (printer.chosen) return &printer;
-  }
-  return nullptr;
+  const auto chosen = std::ranges::find_if(printers, &ListedUsbPrinter::chosen);
+  return chosen == printers.end() ? nullptr : &*chosen;
 }
 
 }  // namespace velloran::cli
