@@ -39,16 +39,17 @@ ConsoleReporter::Outcome ConsoleReporter::Result() const {
   return outcome_;
 }
 
-void ConsoleReporter::Emit(const Json &event) {
-  if (!target_.empty() && !event.contains("target")) {
-    Json targeted = event;
-    targeted["target"] = target_;
-    out_ << JsonLine(targeted) << "\n";
-  } else {
-    out_ << JsonLine(event) << "\n";
-  }
+void ConsoleReporter::Emit(Json event) {
+  if (!target_.empty() && !event.contains("target")) event["target"] = target_;
+  out_ << JsonLine(event) << "\n";
   out_.flush();
   CheckOutput();
+}
+
+void ConsoleReporter::EmitEvent(const char *name, const Message &message) {
+  Json event = Event(name, phase_, message);
+  AddProgress(event, ElapsedMs());
+  Emit(std::move(event));
 }
 
 void ConsoleReporter::CheckOutput() {
@@ -138,19 +139,12 @@ void ConsoleReporter::BeginUpgrade(Link link, const std::string &port, const std
                                                        {"version", image->VersionText()},
                                                        {"packets", std::to_string(image->packets)},
                                                        {"packet_size", std::to_string(image->packetSize)}});
-  Message expected;
-  switch (link) {
-    case Link::kUsb:
-      expected = CliMessage("expected_duration", {{"duration", DurationText(duration.lowMs)}});
-      break;
-    case Link::kSerial:
-      expected = CliMessage("expected_duration_serial",
-                            {{"low", DurationText(duration.lowMs)}, {"high", DurationText(duration.highMs)}});
-      break;
-    case Link::kLpt:
-      expected = CliMessage("expected_duration_lpt", {{"duration", DurationText(duration.lowMs)}});
-      break;
-  }
+  const Message expected =
+      link == Link::kSerial
+          ? CliMessage("expected_duration_serial",
+                       {{"low", DurationText(duration.lowMs)}, {"high", DurationText(duration.highMs)}})
+          : CliMessage(link == Link::kLpt ? "expected_duration_lpt" : "expected_duration",
+                       {{"duration", DurationText(duration.lowMs)}});
   if (settings_.json) {
     Json event = Event("summary", UpgradePhase::kPrepare, summary);
     event["link"] = LinkName(link);
@@ -218,12 +212,7 @@ void ConsoleReporter::ShowMessageBox(const std::string &text, const StatusMeanin
   // A message box speaks English already; in Chinese it stays as it is.
   const Message message{meaning.id, text, meaning.english};
   if (meaning.kind == StatusKind::kFailure && !firstFailure_) firstFailure_ = message;
-  if (settings_.json) {
-    Json event = Event("message", phase_, message);
-    AddProgress(event, ElapsedMs());
-    Emit(event);
-    return;
-  }
+  if (settings_.json) return EmitEvent("message", message);
   if (settings_.verbosity != Verbosity::kQuiet || meaning.kind == StatusKind::kFailure) {
     PrintLine(">>> " + message.In(settings_.language));
   }
@@ -232,9 +221,7 @@ void ConsoleReporter::ShowMessageBox(const std::string &text, const StatusMeanin
 void ConsoleReporter::ReportNote(const Message &message) {
   std::lock_guard lock(mutex_);
   if (settings_.json) {
-    Json event = Event("note", phase_, message);
-    AddProgress(event, ElapsedMs());
-    Emit(event);
+    EmitEvent("note", message);
   } else if (settings_.verbosity != Verbosity::kQuiet) {
     PrintLine(message.In(settings_.language));
   }
@@ -243,12 +230,7 @@ void ConsoleReporter::ReportNote(const Message &message) {
 void ConsoleReporter::ReportError(const Message &message) {
   std::lock_guard lock(mutex_);
   if (!firstFailure_) firstFailure_ = message;
-  if (settings_.json) {
-    Json event = Event("error", phase_, message);
-    AddProgress(event, ElapsedMs());
-    Emit(event);
-    return;
-  }
+  if (settings_.json) return EmitEvent("error", message);
   ClearBar();
   out_.flush();
   err_ << "velloran-cli: " << message.In(settings_.language) << "\n";

@@ -97,7 +97,9 @@ class ConsoleReporter : public UpgradeWindow {
   void StopTicker();
   // The progress members of a JSON event, where they apply.
   void AddProgress(Json &event, double elapsedMs) const;
-  void Emit(const Json &event);
+  void Emit(Json event);
+  // An event of the current phase with the progress so far.
+  void EmitEvent(const char *name, const Message &message);
   // After a write: an output that can no longer be written (a closed pipe, a
   // terminal gone) stops the upgrade at its next frame boundary.
   void CheckOutput();

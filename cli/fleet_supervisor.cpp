@@ -17,6 +17,7 @@
 #include "narrow_text.h"
 #include "printable_text.h"
 #include "printer_target.h"
+#include "progress_band.h"
 #include "upgrade_interruption.h"
 #include "upgrade_record.h"
 #include "upgrade_target.h"
@@ -121,10 +122,7 @@ void TakeEvent(FleetPrinter &printer, const Json &event) {
     printer.elapsedMs = event.value("elapsed_ms", 0.0);
     if (event.contains("eta_ms")) printer.etaMs = event.value("eta_ms", 0.0);
   }
-  if (event.contains("code")) {
-    const int code = event.value("code", -1);
-    if (code >= 0 && code <= 300) printer.band = code <= 100 ? 0 : code <= 200 ? 1 : 2;
-  }
+  if (const std::optional<BarState> bar = BarStateForCode(event.value("code", -1))) printer.band = bar->band;
   if (event.contains("packet")) printer.packet = event.value("packet", 0ull);
   if (event.contains("bytes_sent")) printer.bytesSent = event.value("bytes_sent", 0ull);
   if (event.contains("bytes_total")) printer.bytesTotal = event.value("bytes_total", 0ull);

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
+#include "baud_detection.h"
 #include "sha256.h"
 #include "upgrade_schedule.h"
 
@@ -31,29 +33,19 @@ ImageFacts FactsOf(const std::string &path, const LoadedImage &image) {
 }
 
 ExpectedDuration ExpectedUpgradeDuration(Link link, uint32_t fileSize) {
-  switch (link) {
-    case Link::kUsb: {
-      const double ms = UsbUpgradeTime(fileSize, kAssumedPacketSize).TotalMs();
-      return {ms, ms};
-    }
-    case Link::kLpt: {
-      const double ms = LptUpgradeTime(fileSize).TotalMs();
-      return {ms, ms};
-    }
-    case Link::kSerial: {
-      // The quickest rate with its silent rates at their shortest, the
-      // slowest with theirs at their longest.
-      ExpectedDuration duration{1e300, 0};
-      for (int position = 1; position <= 6; ++position) {
-        duration.lowMs = std::min(duration.lowMs, SerialUpgradeTime(fileSize, kAssumedPacketSize, position).TotalMs());
-        duration.highMs = std::max(
-            duration.highMs,
-            SerialUpgradeTime(fileSize, kAssumedPacketSize, position, kLongestSilentRateMs).TotalMs());
-      }
-      return duration;
-    }
+  if (link != Link::kSerial) {
+    const UpgradeTime time = link == Link::kUsb ? UsbUpgradeTime(fileSize, kAssumedPacketSize) : LptUpgradeTime(fileSize);
+    return {time.TotalMs(), time.TotalMs()};
   }
-  return {};
+  // The quickest rate with its silent rates at their shortest, the slowest
+  // with theirs at their longest.
+  ExpectedDuration duration{1e300, 0};
+  for (int position = 1; position <= static_cast<int>(std::size(kDetectionRates)); ++position) {
+    duration.lowMs = std::min(duration.lowMs, SerialUpgradeTime(fileSize, kAssumedPacketSize, position).TotalMs());
+    duration.highMs = std::max(
+        duration.highMs, SerialUpgradeTime(fileSize, kAssumedPacketSize, position, kLongestSilentRateMs).TotalMs());
+  }
+  return duration;
 }
 
 Message DurationText(double ms) {

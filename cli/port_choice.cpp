@@ -42,16 +42,10 @@ PortChoice ChooseComPort(const std::optional<std::string> &argument) {
   // check says why it cannot be used.
   const std::vector<PresentPort> present = ListComPorts();
   if (present.size() == 1) return {present[0].number, present[0].diagnosis.node, std::nullopt, false};
-  PortChoice none;
-  if (present.empty()) {
-    none.error = CliMessage("no_free_port");
-    return none;
-  }
+  if (present.empty()) return {0, {}, CliMessage("no_free_port"), false};
   std::vector<Message> names;
   for (const PresentPort &port : present) names.push_back({"", port.name, port.name});
-  none.error = CliMessage("several_serial_ports", {{"ports", MessageList(names)}});
-  none.usageError = true;
-  return none;
+  return {0, {}, CliMessage("several_serial_ports", {{"ports", MessageList(names)}}), true};
 }
 
 }  // namespace velloran::cli
