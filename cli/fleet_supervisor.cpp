@@ -329,11 +329,10 @@ int RunFleet(const CliOptions &options, std::ostream &out, std::ostream &err, co
 
   const double elapsedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   std::vector<std::string> failedPorts;
-  bool allCompleted = true;
   for (const FleetPrinter &printer : printers) {
-    if (printer.outcome != FleetOutcome::kCompleted) allCompleted = false;
     if (printer.outcome != FleetOutcome::kCompleted) failedPorts.push_back(printer.port);
   }
+  const bool allCompleted = failedPorts.empty();
   view.End(Closing(printers, stop.has_value(), elapsedMs), allCompleted, static_cast<long long>(elapsedMs),
            failedPorts.empty() ? std::string() : RetryCommand(options, failedPorts));
   if (stop) {
