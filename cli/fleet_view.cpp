@@ -211,22 +211,20 @@ void FleetView::End(const Message &closing, bool ok, long long durationMs, const
   }
   ClearBars();
   // The table: id, result, bytes, time, reason.
+  // The heading's cells are parted by '|'.
+  std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
   const Message heading = CliMessage("fleet_table_heading");
-  std::vector<std::vector<std::string>> rows;
-  std::string cell;
-  std::vector<std::string> header;
-  for (char c : heading.In(language) + "|") {
-    if (c == '|') header.push_back(cell), cell.clear();
-    else cell += c;
+  for (const char c : heading.In(language)) {
+    if (c == '|') rows[0].emplace_back();
+    else rows[0].back() += c;
   }
-  rows.push_back(header);
   for (const FleetPrinter &printer : printers_) {
     rows.push_back({printer.target, OutcomeMessage(printer.outcome).In(language),
                     std::to_string(printer.bytesSent) + "/" + std::to_string(printer.bytesTotal),
                     SecondsText(static_cast<double>(printer.durationMs)) + " s",
                     printer.reason.empty() ? "" : printer.reason});
   }
-  std::vector<size_t> widths(header.size(), 0);
+  std::vector<size_t> widths(rows[0].size(), 0);
   for (const auto &row : rows) {
     for (size_t i = 0; i < row.size() && i < widths.size(); ++i) {
       widths[i] = std::max(widths[i], static_cast<size_t>(NarrowTextWidth(row[i])));
