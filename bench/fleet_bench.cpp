@@ -43,10 +43,7 @@ Run Upgrade(const std::string &cli, const std::string &image, size_t count, unsi
   std::string map;
   std::vector<std::string> args = {cli, "upgrade", "--link", "serial"};
   for (size_t i = 0; i < count; ++i) {
-    sim::SerialPrinterOptions options;
-    options.baud = baud;
-    options.wireTime = true;
-    printers.push_back(std::make_unique<sim::SerialPrinter>(options));
+    printers.push_back(std::make_unique<sim::SerialPrinter>(sim::SerialPrinterOptions{.baud = baud, .wireTime = true}));
     std::string error;
     if (!printers.back()->Start(&error)) {
       std::fprintf(stderr, "velloran-bench: %s\n", error.c_str());

@@ -128,10 +128,7 @@ std::string WriteImage(uint32_t size) {
 }
 
 int BenchSerial(uint32_t size) {
-  sim::SerialPrinterOptions options;
-  options.baud = 115200;
-  options.wireTime = true;
-  sim::SerialPrinter printer(options);
+  sim::SerialPrinter printer({.baud = 115200, .wireTime = true});
   std::string error;
   if (!printer.Start(&error)) {
     std::fprintf(stderr, "velloran-bench: serial printer: %s\n", error.c_str());

@@ -40,7 +40,7 @@ size_t FindHead(const std::vector<uint8_t> &bytes, bool &complete) {
 
 struct BootLoaderModel::Answer {
   uint8_t status = kStatusOtherFault;
-  std::vector<uint8_t> payload;
+  std::vector<uint8_t> payload{};
 };
 
 std::vector<std::vector<uint8_t>> ModelReply::Pieces() const {
@@ -146,13 +146,11 @@ std::vector<ModelReply> BootLoaderModel::Feed(const uint8_t *data, size_t length
 }
 
 std::optional<ModelReply> BootLoaderModel::HandleFrame(const std::vector<uint8_t> &frame) {
-  ReceivedFrame record;
-  record.step = ++counters_.frames;
-  record.command = frame[4];
-  record.bytes = frame;
-  record.checksumOk = ReplyChecksumOk(frame.data(), static_cast<int>(frame.size()));
-  frames_.push_back(record);
-  ReceivedFrame &stored = frames_.back();
+  frames_.push_back({.step = ++counters_.frames,
+                     .command = frame[4],
+                     .bytes = frame,
+                     .checksumOk = ReplyChecksumOk(frame.data(), static_cast<int>(frame.size()))});
+  ReceivedFrame &record = frames_.back();
 
   if (Stalled()) {
     return std::nullopt;
@@ -170,12 +168,7 @@ std::optional<ModelReply> BootLoaderModel::HandleFrame(const std::vector<uint8_t
   const ReplyFault *fault = FindFault(command, record.step, packet);
   const bool faultSaysFailure = fault && fault->status && *fault->status != SuccessStatus(command);
 
-  Answer answer;
-  if (record.checksumOk) {
-    answer = Execute(command, frame, faultSaysFailure);
-  } else {
-    answer.status = ST_CRC_ERROR;
-  }
+  const Answer answer = record.checksumOk ? Execute(command, frame, faultSaysFailure) : Answer{.status = ST_CRC_ERROR};
   if (fault && fault->noReply) {
     return std::nullopt;
   }
@@ -185,19 +178,15 @@ std::optional<ModelReply> BootLoaderModel::HandleFrame(const std::vector<uint8_t
     if (fault->corruptChecksum) {
       reply.bytes.back() ^= 0xFF;
     }
-    for (size_t point : fault->splitPoints) {
-      if (point > 0 && point < reply.bytes.size()) {
-        reply.splitPoints.push_back(point);
-      }
-    }
-    std::sort(reply.splitPoints.begin(), reply.splitPoints.end());
-    reply.splitPoints.erase(std::unique(reply.splitPoints.begin(), reply.splitPoints.end()),
-                            reply.splitPoints.end());
+    std::ranges::copy_if(fault->splitPoints, std::back_inserter(reply.splitPoints),
+                         [&](size_t point) { return point > 0 && point < reply.bytes.size(); });
+    std::ranges::sort(reply.splitPoints);
+    reply.splitPoints.erase(std::ranges::unique(reply.splitPoints).begin(), reply.splitPoints.end());
     reply.pieceGap = fault->pieceGap;
     reply.delay = fault->delay;
   }
-  stored.answered = true;
-  stored.replyStatus = status;
+  record.answered = true;
+  record.replyStatus = status;
   ++counters_.replies;
   return reply;
 }
@@ -277,18 +266,14 @@ BootLoaderModel::Answer BootLoaderModel::Execute(uint8_t command, const std::vec
 
 const ReplyFault *BootLoaderModel::FindFault(uint8_t command, uint32_t step,
                                              std::optional<uint32_t> packet) const {
-  if (packet) {
-    for (const auto &[number, fault] : packetFaults_) {
-      if (number == *packet) return &fault;
-    }
-  }
-  for (const auto &[number, fault] : stepFaults_) {
-    if (number == step) return &fault;
-  }
-  for (const auto &[code, fault] : commandFaults_) {
-    if (code == command) return &fault;
-  }
-  return nullptr;
+  const auto find = [](const auto &faults, uint32_t key) -> const ReplyFault * {
+    for (const auto &[number, fault] : faults)
+      if (number == key) return &fault;
+    return nullptr;
+  };
+  if (const ReplyFault *fault = packet ? find(packetFaults_, *packet) : nullptr) return fault;
+  if (const ReplyFault *fault = find(stepFaults_, step)) return fault;
+  return find(commandFaults_, command);
 }
 
 ModelReply BootLoaderModel::BuildReply(uint8_t command, uint8_t status,
@@ -296,9 +281,7 @@ ModelReply BootLoaderModel::BuildReply(uint8_t command, uint8_t status,
   const int known = ReplyLength(command);
   const size_t length = static_cast<size_t>(known == 0 ? kFrameOverhead : known);
   const size_t payloadLength = length - kFrameOverhead;
-  ModelReply reply;
-  reply.command = command;
-  reply.bytes.assign(length, 0);
+  ModelReply reply{.command = command, .bytes = std::vector<uint8_t>(length, 0)};
   std::copy(std::begin(kFrameHead), std::end(kFrameHead), reply.bytes.begin());
   reply.bytes[kReplyStatusOffset] = status;
   reply.bytes[kFrameLengthOffset] = static_cast<uint8_t>(payloadLength >> 8);

@@ -24,40 +24,14 @@
 namespace velloran {
 
 // How one reply is spoiled. Members combine; the default spoils nothing.
+// Built with designated initializers: ReplyFault{.status = ST_CRC_ERROR}.
 struct ReplyFault {
-  std::optional<uint8_t> status;       // answer this status instead
+  std::optional<uint8_t> status{};     // answer this status instead
   bool corruptChecksum = false;        // send a reply whose checksum is wrong
   bool noReply = false;                // send nothing
-  std::vector<size_t> splitPoints;     // cut the reply before these offsets
+  std::vector<size_t> splitPoints{};   // cut the reply before these offsets
   std::chrono::milliseconds pieceGap{0};  // pause between the pieces
   std::chrono::milliseconds delay{0};  // pause before the reply
-
-  static ReplyFault Status(uint8_t status) {
-    ReplyFault fault;
-    fault.status = status;
-    return fault;
-  }
-  static ReplyFault CorruptChecksum() {
-    ReplyFault fault;
-    fault.corruptChecksum = true;
-    return fault;
-  }
-  static ReplyFault NoReply() {
-    ReplyFault fault;
-    fault.noReply = true;
-    return fault;
-  }
-  static ReplyFault Split(std::vector<size_t> points, std::chrono::milliseconds gap) {
-    ReplyFault fault;
-    fault.splitPoints = std::move(points);
-    fault.pieceGap = gap;
-    return fault;
-  }
-  static ReplyFault Delay(std::chrono::milliseconds delay) {
-    ReplyFault fault;
-    fault.delay = delay;
-    return fault;
-  }
 };
 
 // One reply as a transport should deliver it: wait delay, then send bytes,
@@ -65,7 +39,7 @@ struct ReplyFault {
 struct ModelReply {
   uint8_t command = 0;  // the command it answers
   std::vector<uint8_t> bytes;
-  std::vector<size_t> splitPoints;  // ascending offsets inside bytes
+  std::vector<size_t> splitPoints{};  // ascending offsets inside bytes
   std::chrono::milliseconds pieceGap{0};
   std::chrono::milliseconds delay{0};
   // The bytes cut at the split points.
@@ -116,7 +90,6 @@ class BootLoaderModel {
 
   explicit BootLoaderModel(BootLoaderConfig config = {});
 
-  const BootLoaderConfig &Config() const { return config_; }
   void SetPacketSize(uint8_t base, uint8_t exponent);
   void SetExpectedVersion(std::optional<std::array<uint8_t, 2>> version);
 

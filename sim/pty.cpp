@@ -21,15 +21,15 @@ constexpr std::pair<unsigned, speed_t> kRates[] = {
     {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
-std::string Failure(const char *what) { return std::string(what) + ": " + std::strerror(errno); }
-
-}  // namespace
+std::string Failure(const std::string &what) { return what + ": " + std::strerror(errno); }
 
 std::optional<unsigned> BaudOfSpeed(unsigned speed) {
   for (const auto &[baud, constant] : kRates)
     if (constant == speed) return baud;
   return std::nullopt;
 }
+
+}  // namespace
 
 std::optional<unsigned> SpeedOfBaud(unsigned baud) {
   for (const auto &[rate, constant] : kRates)
@@ -41,39 +41,27 @@ PseudoTerminal::~PseudoTerminal() { Close(); }
 
 bool PseudoTerminal::Open(std::string *error) {
   Close();
-  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master_ < 0) {
-    *error = Failure("posix_openpt");
-    return false;
-  }
-  char name[128];
-  if (grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0) {
-    *error = Failure("preparing the pseudo-terminal");
+  // Says why (errno of the step that failed) and leaves nothing open.
+  const auto fail = [&](const std::string &what) {
+    *error = Failure(what);
     Close();
     return false;
-  }
+  };
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master_ < 0) return fail("posix_openpt");
+  char name[128];
+  if (grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0)
+    return fail("preparing the pseudo-terminal");
   slavePath_ = name;
   // Settings made through the master apply to the slave: raw, so that the
   // slave neither echoes nor edits the bytes before the tool sets its own.
   termios settings{};
-  if (tcgetattr(master_, &settings) != 0) {
-    *error = Failure("tcgetattr");
-    Close();
-    return false;
-  }
+  if (tcgetattr(master_, &settings) != 0) return fail("tcgetattr");
   cfmakeraw(&settings);
   settings.c_cflag |= CLOCAL | CREAD;
-  if (tcsetattr(master_, TCSANOW, &settings) != 0) {
-    *error = Failure("tcsetattr");
-    Close();
-    return false;
-  }
+  if (tcsetattr(master_, TCSANOW, &settings) != 0) return fail("tcsetattr");
   slaveHold_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (slaveHold_ < 0) {
-    *error = Failure(("opening " + slavePath_).c_str());
-    Close();
-    return false;
-  }
+  if (slaveHold_ < 0) return fail("opening " + slavePath_);
   return true;
 }
 
@@ -107,8 +95,6 @@ bool PseudoTerminal::SetSlaveBaudRate(unsigned baud) {
 }
 
 bool PseudoTerminal::SuspendSlaveOutput() { return slaveHold_ >= 0 && tcflow(slaveHold_, TCOOFF) == 0; }
-
-bool PseudoTerminal::ResumeSlaveOutput() { return slaveHold_ >= 0 && tcflow(slaveHold_, TCOON) == 0; }
 
 size_t PseudoTerminal::PendingForSlave() const {
   int queued = 0;

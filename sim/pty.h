@@ -23,7 +23,6 @@ class PseudoTerminal {
   // line editing). On failure returns false and says why in error.
   bool Open(std::string *error);
   void Close();
-  bool IsOpen() const { return master_ >= 0; }
 
   const std::string &SlavePath() const { return slavePath_; }
   // Non-blocking master descriptor: reads give what the tool wrote, writes
@@ -36,10 +35,9 @@ class PseudoTerminal {
   // Sets the slave's line speed, as a host program would.
   bool SetSlaveBaudRate(unsigned baud);
 
-  // Stops (or resumes) the slave's output: the tool's writes block, as they
-  // do on a port whose printer signals busy.
+  // Stops the slave's output: the tool's writes block, as they do on a port
+  // whose printer signals busy (Close lets them go again).
   bool SuspendSlaveOutput();
-  bool ResumeSlaveOutput();
 
   // Bytes written to the master that the tool has not read yet.
   size_t PendingForSlave() const;
@@ -50,8 +48,7 @@ class PseudoTerminal {
   std::string slavePath_;
 };
 
-// Baud rate of a termios speed constant and back; nullopt for unknown ones.
-std::optional<unsigned> BaudOfSpeed(unsigned speed);
+// The termios speed constant of a baud rate; nullopt for unknown ones.
 std::optional<unsigned> SpeedOfBaud(unsigned baud);
 
 }  // namespace velloran::sim

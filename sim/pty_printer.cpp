@@ -25,10 +25,6 @@ PtyPrinter::PtyPrinter(BootLoaderConfig config) : model_(config) {}
 
 PtyPrinter::~PtyPrinter() { Stop(); }
 
-bool PtyPrinter::Prepare(std::string *) { return true; }
-
-void PtyPrinter::Cleanup() {}
-
 bool PtyPrinter::Start(std::string *error) {
   if (Running()) {
     *error = "the printer is already running";
@@ -42,10 +38,7 @@ bool PtyPrinter::Start(std::string *error) {
     return false;
   }
   if (!Prepare(error)) {
-    Cleanup();
-    close(wakeFd_);
-    wakeFd_ = -1;
-    pty_.Close();
+    Release();
     return false;
   }
   stopping_ = false;
@@ -59,6 +52,10 @@ void PtyPrinter::Stop() {
   const uint64_t one = 1;
   (void)!write(wakeFd_, &one, sizeof one);
   thread_.join();
+  Release();
+}
+
+void PtyPrinter::Release() {
   Cleanup();
   close(wakeFd_);
   wakeFd_ = -1;

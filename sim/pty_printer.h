@@ -77,8 +77,8 @@ class PtyPrinter {
 
   // Hooks around the port's life: Prepare runs after the pseudo-terminal
   // exists and before the thread starts, Cleanup after the thread ended.
-  virtual bool Prepare(std::string *error);
-  virtual void Cleanup();
+  virtual bool Prepare(std::string *) { return true; }
+  virtual void Cleanup() {}
   // Handles one chunk read from the port, on the port thread.
   virtual void OnInput(const uint8_t *data, size_t length, Clock::time_point when) = 0;
   // Whether the port thread reads at all (a stalled printer does not).
@@ -107,6 +107,8 @@ class PtyPrinter {
 
  private:
   void Serve();
+  // Cleanup, then the wake-up descriptor and the pseudo-terminal go.
+  void Release();
   bool WaitWake(Clock::duration timeout, short masterEvents, short *masterRevents);
 
   PseudoTerminal pty_;

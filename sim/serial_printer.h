@@ -17,8 +17,8 @@ struct SerialPrinterOptions {
   // Emulates the time the bytes take on the line in both directions.
   bool wireTime = false;
   // The rate the printer uses once it has entered boot mode.
-  std::optional<unsigned> baudAfterBoot;
-  BootLoaderConfig model;
+  std::optional<unsigned> baudAfterBoot{};
+  BootLoaderConfig model{};
 };
 
 class SerialPrinter : public PtyPrinter {

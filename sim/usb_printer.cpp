@@ -1,6 +1,7 @@
 #include "usb_printer.h"
 #include "usb_tree_owner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -157,10 +158,9 @@ void UsbPrinter::OnInput(const uint8_t *data, size_t length, Clock::time_point w
 
 void UsbPrinter::StartReenumerationAfterBootSwitch() {
   const bool switched = WithModel([](const BootLoaderModel &model) {
-    for (const ReceivedFrame &frame : model.Frames()) {
-      if (frame.command == CMD_ENTER_BOOT && frame.answered) return true;
-    }
-    return false;
+    return std::ranges::any_of(model.Frames(), [](const ReceivedFrame &frame) {
+      return frame.command == CMD_ENTER_BOOT && frame.answered;
+    });
   });
   if (!switched) return;
   reenumerationStarted_ = true;

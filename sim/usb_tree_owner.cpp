@@ -31,11 +31,6 @@ std::optional<std::string> ProcessStartTime(const std::string &pid) {
   return field;
 }
 
-std::string OwnerOf(pid_t pid) {
-  const std::string id = std::to_string(pid);
-  return id + " " + ProcessStartTime(id).value_or("?");
-}
-
 bool OwnerRuns(const std::string &owner) {
   std::istringstream fields(owner);
   std::string pid, start;
@@ -47,7 +42,8 @@ bool OwnerRuns(const std::string &owner) {
 
 bool RecordTreeOwner(const fs::path &root) {
   std::ofstream out(root / kOwnerFile);
-  out << OwnerOf(getpid()) << "\n";
+  const std::string pid = std::to_string(getpid());
+  out << pid << " " << ProcessStartTime(pid).value_or("?") << "\n";
   return static_cast<bool>(out);
 }
 

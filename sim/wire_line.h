@@ -16,7 +16,6 @@ class WireLine {
 
   void SetBaud(unsigned baud);
   unsigned Baud() const { return baud_; }
-  Clock::duration ByteTime() const { return byteTime_; }
 
   // Puts count bytes on the line, starting at start or as soon as the bytes
   // before them are through; returns when the last of them has crossed.

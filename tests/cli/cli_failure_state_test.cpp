@@ -30,7 +30,7 @@ struct Case {
 TEST(CliFailureState, EveryFailureSaysThePrintersStateAndTheNextStep) {
   const Case cases[] = {
       {"no printer answers", 2400, {}, "unchanged", 0, "No frame changed anything on the printer on COM7"},
-      {"version refused", 4800, [](BootLoaderModel &m) { m.FailCommand(CMD_VERSION, ReplyFault::Status(7)); },
+      {"version refused", 4800, [](BootLoaderModel &m) { m.FailCommand(CMD_VERSION, ReplyFault{.status = 7}); },
        "boot_mode", 0, "The printer on COM7 may be in boot mode with its firmware unchanged: switch it off and on"},
       {"silent after a packet", 4800, [](BootLoaderModel &m) { m.StallAfterPackets(1); }, "flash_written", 1,
        "The flash of the printer on COM7 is erased or partly written (the printer took packet 1): keep it powered"},

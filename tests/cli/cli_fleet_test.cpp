@@ -85,7 +85,7 @@ TEST_F(CliFleet, EachPrinterEndsAsItsOwnUpgradeDoes) {
   StartPrinters({{9600, {}},
                  {4800, {}},
                  {9600, [](BootLoaderModel &model) { model.StallAfterPackets(2); }},
-                 {9600, [](BootLoaderModel &model) { model.FailCommand(CMD_VERSION, ReplyFault::Status(7)); }}});
+                 {9600, [](BootLoaderModel &model) { model.FailCommand(CMD_VERSION, ReplyFault{.status = 7}); }}});
   const e2e::ImageFile image(3000);
   const std::string record = RecordPath("fleet");
   CliProcess cli(Upgrade({"--baud", "9600", "--json", "--record", record, image.Path()}));
@@ -162,7 +162,7 @@ TEST_F(CliFleet, EachPrinterEndsAsItsOwnUpgradeDoes) {
 // its state; the table and the command for the one that failed close the
 // output.
 TEST_F(CliFleet, TextNamesEachPrinterAndTheCommandForTheFailedOnes) {
-  StartPrinters({{9600, {}}, {9600, [](BootLoaderModel &model) { model.FailCommand(CMD_ERASE, ReplyFault::Status(3)); }}});
+  StartPrinters({{9600, {}}, {9600, [](BootLoaderModel &model) { model.FailCommand(CMD_ERASE, ReplyFault{.status = 3}); }}});
   const e2e::ImageFile image(1000);
   CliProcess cli(Upgrade({image.Path()}));
   const CliProcess::Exit exit = cli.Finish(kLong);

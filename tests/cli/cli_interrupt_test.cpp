@@ -125,7 +125,7 @@ TEST_F(CliInterrupt, CtrlCBeforeTheEraseLeavesTheFirmwareUnchanged) {
 // an ssh session that drops must not leave a half-written flash; before the
 // erase it stops as Ctrl-C does.
 TEST_F(CliInterrupt, HangUpAfterTheEraseLetsTheUpgradeFinish) {
-  StartSerial([](BootLoaderModel &model) { model.FailCommand(CMD_ERASE, ReplyFault::Delay(milliseconds(1200))); });
+  StartSerial([](BootLoaderModel &model) { model.FailCommand(CMD_ERASE, ReplyFault{.delay = milliseconds(1200)}); });
   const e2e::ImageFile image(2000);
   CliProcess cli({"--lang", "zh", "-v", "upgrade", "--link", "serial", "--port", "COM7", image.Path()});
   ASSERT_TRUE(cli.Started());
@@ -159,7 +159,7 @@ TEST_F(CliInterrupt, HangUpBeforeTheEraseStops) {
 
 // A second Ctrl-C does not wait for the frame boundary.
 TEST_F(CliInterrupt, SecondCtrlCEndsAtOnce) {
-  StartSerial([](BootLoaderModel &model) { model.FailCommand(CMD_ERASE, ReplyFault::Delay(milliseconds(2800))); });
+  StartSerial([](BootLoaderModel &model) { model.FailCommand(CMD_ERASE, ReplyFault{.delay = milliseconds(2800)}); });
   const e2e::ImageFile image(2000);
   CliProcess cli({"--lang", "en", "upgrade", "--link", "serial", "--port", "COM7", "--json", image.Path()});
   ASSERT_TRUE(cli.Started());

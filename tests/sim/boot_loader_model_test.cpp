@@ -222,7 +222,7 @@ BootLoaderModel ReadyModel() {
 
 TEST(BootLoaderModelFaults, AnotherStatusForACommandEveryTime) {
   BootLoaderModel model;
-  model.FailCommand(CMD_ENTER_BOOT, ReplyFault::Status(ST_FLASH_ERROR));
+  model.FailCommand(CMD_ENTER_BOOT, ReplyFault{.status = ST_FLASH_ERROR});
   EXPECT_EQ(StatusOf(model, Control(CMD_ENTER_BOOT)), ST_FLASH_ERROR);
   EXPECT_EQ(StatusOf(model, Control(CMD_ENTER_BOOT)), ST_FLASH_ERROR);
   EXPECT_FALSE(model.InBootMode()) << "a failure status means it did not happen";
@@ -232,7 +232,7 @@ TEST(BootLoaderModelFaults, AnotherStatusForACommandEveryTime) {
 
 TEST(BootLoaderModelFaults, WrongReplyChecksum) {
   BootLoaderModel model;
-  model.FailCommand(CMD_ENTER_BOOT, ReplyFault::CorruptChecksum());
+  model.FailCommand(CMD_ENTER_BOOT, ReplyFault{.corruptChecksum = true});
   const std::vector<ModelReply> replies = model.Feed(Control(CMD_ENTER_BOOT));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_EQ(JudgeReply(CMD_ENTER_BOOT, replies[0].bytes.data(), 12), ReplyOutcome::kCorrupt);
@@ -241,7 +241,7 @@ TEST(BootLoaderModelFaults, WrongReplyChecksum) {
 
 TEST(BootLoaderModelFaults, NoReplyAtAStep) {
   BootLoaderModel model;
-  model.FailStep(2, ReplyFault::NoReply());
+  model.FailStep(2, ReplyFault{.noReply = true});
   EXPECT_EQ(model.Feed(Control(CMD_PROBE)).size(), 1u);
   EXPECT_TRUE(model.Feed(Control(CMD_PROBE)).empty());
   EXPECT_EQ(model.Feed(Control(CMD_PROBE)).size(), 1u);
@@ -251,9 +251,9 @@ TEST(BootLoaderModelFaults, NoReplyAtAStep) {
 
 TEST(BootLoaderModelFaults, PacketFaultWinsOverCommandFault) {
   BootLoaderModel model = ReadyModel();
-  model.FailCommand(CMD_DATA, ReplyFault::Status(0x44));
-  model.FailPacket(2, ReplyFault::Status(ST_CRC_ERROR));
-  model.FailPacket(1, ReplyFault::Status(ST_OK));
+  model.FailCommand(CMD_DATA, ReplyFault{.status = 0x44});
+  model.FailPacket(2, ReplyFault{.status = ST_CRC_ERROR});
+  model.FailPacket(1, ReplyFault{.status = ST_OK});
   EXPECT_EQ(StatusOf(model, Data(PacketOf(1, 32))), ST_OK);
   EXPECT_EQ(StatusOf(model, Data(PacketOf(2, 32))), ST_CRC_ERROR);
   EXPECT_EQ(StatusOf(model, Data(PacketOf(3, 32))), 0x44);
@@ -263,7 +263,7 @@ TEST(BootLoaderModelFaults, PacketFaultWinsOverCommandFault) {
 TEST(BootLoaderModelFaults, ReplyInPiecesAfterADelay) {
   BootLoaderModel model = ReadyModel();
   using std::chrono::milliseconds;
-  ReplyFault fault = ReplyFault::Split({5, 4, 0, 4, 99}, milliseconds(150));
+  ReplyFault fault = {.splitPoints = {5, 4, 0, 4, 99}, .pieceGap = milliseconds(150)};
   fault.delay = milliseconds(20);
   model.FailPacket(1, fault);
   const ModelReply reply = Exchange(model, Data(PacketOf(0, 16)));
@@ -283,7 +283,7 @@ TEST(BootLoaderModelFaults, ReplyInPiecesAfterADelay) {
 
 TEST(BootLoaderModelFaults, DelayedReplyIsOtherwiseIntact) {
   BootLoaderModel model;
-  model.FailCommand(CMD_PROBE, ReplyFault::Delay(std::chrono::milliseconds(700)));
+  model.FailCommand(CMD_PROBE, ReplyFault{.delay = std::chrono::milliseconds(700)});
   const ModelReply reply = Exchange(model, Control(CMD_PROBE));
   EXPECT_EQ(reply.delay, std::chrono::milliseconds(700));
   EXPECT_EQ(reply.bytes, Control(CMD_PROBE)) << "the probe reply mirrors the probe";
