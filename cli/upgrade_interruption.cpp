@@ -34,7 +34,10 @@ void OnStopSignal(StopSignal signal) {
     Say(DescribeStop(*first, ReachedSoFar()).line);
     platform::EndAsSignalled(*first);
   }
-  if (StopUpgrade(signal) && signal == StopSignal::kInterrupt) Say(CliMessage("stop_asked"));
+  // Said before the request: the upgrade may end, and the process with it,
+  // as soon as the request is made.
+  if (signal == StopSignal::kInterrupt) Say(CliMessage("stop_asked"));
+  StopUpgrade(signal);
 }
 
 }  // namespace
