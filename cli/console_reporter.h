@@ -82,11 +82,6 @@ class ConsoleReporter : public UpgradeWindow {
   };
   Outcome Result() const;
 
-  // The phase the upgrade is in (kPrepare until the first status line);
-  // safe from any thread.
-  UpgradePhase Phase() const { return phase_.load(); }
-  bool ResultReported() const { return resultReported_.load(); }
-
  private:
   double ElapsedMs() const;
   void PrintLine(const std::string &line);  // above the bar
