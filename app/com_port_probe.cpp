@@ -1,6 +1,8 @@
 // The port lists: which COM ports exist, and which of them are free.
 #include "com_port_probe.h"
 
+#include "device_name_syntax.h"
+
 namespace velloran {
 
 void ProbeComPorts(const ComPortProber &probe, std::vector<uint32_t> &present,
@@ -8,19 +10,11 @@ void ProbeComPorts(const ComPortProber &probe, std::vector<uint32_t> &present,
   present.clear();
   free.clear();
   busy.clear();
-  for (unsigned port = 1; port <= kHighestComPort; ++port) {
-    switch (probe(port)) {
-      case ComPortState::kFree:
-        free.push_back(port);
-        present.push_back(port);
-        break;
-      case ComPortState::kBusy:
-        busy.push_back(port);
-        present.push_back(port);
-        break;
-      case ComPortState::kAbsent:
-        break;
-    }
+  for (unsigned port = 1; port <= platform::device_syntax::kHighestListedComPort; ++port) {
+    const ComPortState state = probe(port);
+    if (state == ComPortState::kAbsent) continue;
+    (state == ComPortState::kFree ? free : busy).push_back(port);
+    present.push_back(port);
   }
 }
 

@@ -5,8 +5,6 @@
 #include <functional>
 #include <vector>
 
-#include "device_name_syntax.h"
-
 namespace velloran {
 
 enum class ComPortState {
@@ -22,8 +20,6 @@ using ComPortProber = std::function<ComPortState(unsigned port)>;
 // again: it opens when free, access denied means held by someone else, any
 // other error means no such port.
 ComPortState ProbeComPort(unsigned port);
-
-inline constexpr unsigned kHighestComPort = platform::device_syntax::kHighestListedComPort;
 
 // Probes COM1 to COM255 in ascending order and fills the lists (emptied
 // first): present holds the free and the held ports.

@@ -32,12 +32,4 @@ constexpr DialogTemplate kMainDialog = {
 
 const DialogTemplate &MainDialogTemplate() { return kMainDialog; }
 
-const ControlTemplate *FindMainDialogControl(int id) {
-  if (id == IDC_STATIC) return nullptr;
-  for (const ControlTemplate &control : kControls) {
-    if (control.id == id) return &control;
-  }
-  return nullptr;
-}
-
 }  // namespace velloran

@@ -44,7 +44,4 @@ struct DialogTemplate {
 // Template 102, the main dialog.
 const DialogTemplate &MainDialogTemplate();
 
-// Finds a control of the main dialog by id; nullptr for an unknown id or -1.
-const ControlTemplate *FindMainDialogControl(int id);
-
 }  // namespace velloran

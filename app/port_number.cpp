@@ -1,30 +1,22 @@
 #include "port_number.h"
 
+#include <charconv>
 #include <climits>
 
 namespace velloran {
-namespace {
-
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-}  // namespace
 
 int ParseDecimal(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsCSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
+  // White space as the C library's isspace knows it.
+  const size_t start = text.find_first_not_of(" \t\n\v\f\r");
+  if (start == std::string_view::npos) return 0;
+  text.remove_prefix(start);
+  // from_chars takes a minus sign but no plus sign ("+-1" stays no number).
+  if (text.size() > 1 && text[0] == '+' && text[1] >= '0' && text[1] <= '9') text.remove_prefix(1);
+  int value = 0;  // left alone when no digit follows
+  if (std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc::result_out_of_range) {
+    return text[0] == '-' ? INT_MIN : INT_MAX;
   }
-  // Accumulate the magnitude, stopping once it is past any int.
-  const long long limit = static_cast<long long>(INT_MAX) + 1;
-  long long magnitude = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (magnitude <= limit) magnitude = magnitude * 10 + (text[i] - '0');
-  }
-  if (negative) return magnitude >= limit ? INT_MIN : static_cast<int>(-magnitude);
-  return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
+  return value;
 }
 
 int PortNumberFromText(std::string_view text) {

@@ -51,13 +51,8 @@ bool CVelloranDlg::OnInitDialog() {
   return true;
 }
 
-void CVelloranDlg::ProbeComPorts(std::vector<uint32_t> &present, std::vector<uint32_t> &free,
-                                 std::vector<uint32_t> &busy) {
-  velloran::ProbeComPorts(services_.probe_port, present, free, busy);
-}
-
 void CVelloranDlg::FillComPortList() {
-  ProbeComPorts(m_arrPresentPorts, m_arrFreePorts, m_arrBusyPorts);
+  velloran::ProbeComPorts(services_.probe_port, m_arrPresentPorts, m_arrFreePorts, m_arrBusyPorts);
   for (uint32_t port : m_arrFreePorts) {
     char entry[16];
     std::snprintf(entry, sizeof entry, "COM%u ", static_cast<unsigned>(port));

@@ -21,8 +21,6 @@ class CVelloranDlg {
 
   // Lists the free COM ports as "COMn " entries.
   void FillComPortList();
-  void ProbeComPorts(std::vector<uint32_t> &present, std::vector<uint32_t> &free,
-                     std::vector<uint32_t> &busy);
 
   void OnBnClickedOpen();
   void OnBnClickedLoad();

@@ -1,28 +1,21 @@
 // Filling a message's marks in each language.
 #include "bilingual_message.h"
 
+#include <algorithm>
+
 namespace velloran {
 namespace {
 
 std::string Fill(std::string_view pattern, std::initializer_list<MessageArg> args, Language language) {
   std::string filled;
   for (size_t i = 0; i < pattern.size();) {
-    if (pattern[i] == '{') {
-      const size_t close = pattern.find('}', i);
-      if (close != std::string_view::npos) {
-        const std::string_view name = pattern.substr(i + 1, close - i - 1);
-        bool found = false;
-        for (const MessageArg &arg : args) {
-          if (arg.name == name) {
-            filled += language == Language::kChinese ? arg.zh : arg.en;
-            found = true;
-            break;
-          }
-        }
-        if (found) {
-          i = close + 1;
-          continue;
-        }
+    const size_t close = pattern[i] == '{' ? pattern.find('}', i) : std::string_view::npos;
+    if (close != std::string_view::npos) {
+      const auto arg = std::ranges::find(args, pattern.substr(i + 1, close - i - 1), &MessageArg::name);
+      if (arg != args.end()) {
+        filled += language == Language::kChinese ? arg->zh : arg->en;
+        i = close + 1;
+        continue;
       }
     }
     filled += pattern[i++];

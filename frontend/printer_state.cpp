@@ -1,6 +1,9 @@
 // The printer's state after a stop, in both languages.
 #include "printer_state.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace velloran {
 namespace {
 
@@ -20,26 +23,15 @@ const MessageRow kRows[] = {
      "升级{cause}停止，擦除已经开始：打印机的闪存已被擦除或只写入了一部分。请保持打印机通电，并重新运行升级。"},
 };
 
-const MessageRow &RowOf(UpgradeReach reach) {
-  switch (reach) {
-    case UpgradeReach::kNothingSent: return kRows[0];
-    case UpgradeReach::kBootMode: return kRows[1];
-    case UpgradeReach::kFlash: break;
-  }
-  return kRows[2];
-}
-
 }  // namespace
 
 Message PrinterStateMessage(UpgradeReach reach, const Message &cause) {
-  return FillMessage(RowOf(reach), {{"cause", cause}});
+  return FillMessage(kRows[static_cast<size_t>(reach)], {{"cause", cause}});
 }
 
 const MessageRow *PrinterStateRow(std::string_view id) {
-  for (const MessageRow &row : kRows) {
-    if (id == row.id) return &row;
-  }
-  return nullptr;
+  const auto row = std::ranges::find(kRows, id, &MessageRow::id);
+  return row == std::end(kRows) ? nullptr : row;
 }
 
 }  // namespace velloran

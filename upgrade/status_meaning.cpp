@@ -1,6 +1,9 @@
 // The table of the procedures' texts and their meanings.
 #include "status_meaning.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace velloran {
 namespace {
 
@@ -34,23 +37,15 @@ std::span<const StatusTextRow> StatusTextRows() { return kRows; }
 const StatusTextRow &StatusRow(StatusId id) { return kRows[static_cast<size_t>(id)]; }
 
 const StatusTextRow *StatusRowWithId(std::string_view id) {
-  for (const StatusTextRow &row : kRows) {
-    if (id == row.id) return &row;
-  }
-  return nullptr;
+  const auto row = std::ranges::find(kRows, id, &StatusTextRow::id);
+  return row == std::end(kRows) ? nullptr : row;
 }
 
 const char *PhaseName(UpgradePhase phase) {
-  switch (phase) {
-    case UpgradePhase::kPrepare: return "prepare";
-    case UpgradePhase::kDetect: return "detect";
-    case UpgradePhase::kBoot: return "boot";
-    case UpgradePhase::kVersion: return "version";
-    case UpgradePhase::kErase: return "erase";
-    case UpgradePhase::kData: return "data";
-    case UpgradePhase::kFinish: return "finish";
-  }
-  return "?";
+  // In the order of UpgradePhase.
+  constexpr const char *kNames[] = {"prepare", "detect", "boot", "version", "erase", "data", "finish"};
+  const auto index = static_cast<size_t>(phase);
+  return index < std::size(kNames) ? kNames[index] : "?";
 }
 
 std::string StatusText(const StatusReport &report) { return Fill(StatusRow(report.id).text, report); }

@@ -76,9 +76,10 @@ UpgradeTime EndOf(const std::vector<Milestone> &schedule) {
   return {last.pausesMs + (last.lines - 1) * last.stepPausesMs, last.wireMs + (last.lines - 1) * last.stepWireMs};
 }
 
-}  // namespace
-
+// Time of one byte (start bit, 8 data bits, stop bit) at a baud rate.
 double ByteWireMs(uint32_t baud) { return 10.0 * 1000.0 / baud; }
+
+}  // namespace
 
 std::vector<Milestone> UsbSchedule(uint32_t fileSize, uint32_t packetSize) {
   ScheduleBuilder schedule;

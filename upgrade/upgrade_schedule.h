@@ -52,9 +52,6 @@ struct UpgradeTime {
   double TotalMs() const { return pausesMs + wireMs; }
 };
 
-// Time of one byte (start bit, 8 data bits, stop bit) at a baud rate.
-double ByteWireMs(uint32_t baud);
-
 // The end of each schedule.
 UpgradeTime UsbUpgradeTime(uint32_t fileSize, uint32_t packetSize);
 UpgradeTime SerialUpgradeTime(uint32_t fileSize, uint32_t packetSize, int ratePosition,

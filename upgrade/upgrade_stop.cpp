@@ -15,8 +15,9 @@ namespace {
 struct StopState {
   std::mutex mutex;
   std::condition_variable changed;
-  bool requested = false;  // guarded by mutex; mirrored in requestedFlag
-  std::atomic<bool> requestedFlag{false};
+  // Written under mutex, so that a pause waiting on changed cannot miss it;
+  // atomic for the readers that take no lock.
+  std::atomic<bool> requested{false};
   std::atomic<bool> honoured{false};
   std::atomic<UpgradeReach> reach{UpgradeReach::kNothingSent};
 };
@@ -37,38 +38,31 @@ UpgradeReach ReachOf(uint8_t command) {
   }
 }
 
-}  // namespace
-
-void RequestUpgradeStop() {
+// Raises the request, unless onlyBeforeErase and the erase has gone out.
+bool Request(bool onlyBeforeErase, const std::function<void()> &granted) {
   StopState &state = State();
   {
     std::lock_guard lock(state.mutex);
-    state.requested = true;
-    state.requestedFlag = true;
-  }
-  state.changed.notify_all();
-}
-
-bool UpgradeStopRequested() { return State().requestedFlag; }
-
-bool RequestUpgradeStopBeforeErase(const std::function<void()> &granted) {
-  StopState &state = State();
-  {
-    std::lock_guard lock(state.mutex);
-    if (state.reach >= UpgradeReach::kFlash) return false;
+    if (onlyBeforeErase && state.reach >= UpgradeReach::kFlash) return false;
     if (granted) granted();
     state.requested = true;
-    state.requestedFlag = true;
   }
   state.changed.notify_all();
   return true;
 }
 
+}  // namespace
+
+void RequestUpgradeStop() { Request(false, {}); }
+
+bool UpgradeStopRequested() { return State().requested; }
+
+bool RequestUpgradeStopBeforeErase(const std::function<void()> &granted) { return Request(true, granted); }
+
 void ResetUpgradeStop() {
   StopState &state = State();
   std::lock_guard lock(state.mutex);
   state.requested = false;
-  state.requestedFlag = false;
   state.honoured = false;
   state.reach = UpgradeReach::kNothingSent;
 }
@@ -77,7 +71,7 @@ bool PauseUnlessStopped(uint32_t ms) {
   StopState &state = State();
   std::unique_lock lock(state.mutex);
   const bool stopped =
-      state.changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return state.requested; });
+      state.changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return state.requested.load(); });
   if (stopped) state.honoured = true;
   return !stopped;
 }

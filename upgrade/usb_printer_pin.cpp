@@ -12,6 +12,18 @@ namespace {
 // start finds none later either.
 constexpr char kNoPrinter[] = "none";
 
+// The port path of the printer that an open without a choice takes now;
+// nothing when there is none.
+std::optional<std::string> PortPathOfFirstUsbPrinter() {
+  transport::SystemUsbInterfaceList interfaces;
+  if (!interfaces.valid()) return std::nullopt;
+  const std::optional<std::wstring> path = transport::ChooseUsbPrinter(interfaces);
+  if (!path) return std::nullopt;
+  const std::string portPath = transport::UsbPortPathOf(*path);
+  if (portPath.empty()) return std::nullopt;
+  return portPath;
+}
+
 }  // namespace
 
 UsbPrinterPin::UsbPrinterPin(const std::string &portPath)
@@ -24,16 +36,6 @@ UsbPrinterPin::~UsbPrinterPin() {
     platform::SetProcessVariable(transport::kUsbPrinterPinVariable, *before_);
   else
     platform::ClearProcessVariable(transport::kUsbPrinterPinVariable);
-}
-
-std::optional<std::string> PortPathOfFirstUsbPrinter() {
-  transport::SystemUsbInterfaceList interfaces;
-  if (!interfaces.valid()) return std::nullopt;
-  const std::optional<std::wstring> path = transport::ChooseUsbPrinter(interfaces);
-  if (!path) return std::nullopt;
-  const std::string portPath = transport::UsbPortPathOf(*path);
-  if (portPath.empty()) return std::nullopt;
-  return portPath;
 }
 
 unsigned PinnedUsbUpgradeProc(void *parameter) {

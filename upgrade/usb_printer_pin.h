@@ -22,10 +22,6 @@ class UsbPrinterPin {
   std::optional<std::string> before_;
 };
 
-// The port path of the printer that an open without a choice takes now;
-// nothing when there is none.
-std::optional<std::string> PortPathOfFirstUsbPrinter();
-
 // UsbUpgradeProc kept on the printer that its first open finds: the one an
 // open takes at its start (with none there, every open fails as an open
 // failure does).

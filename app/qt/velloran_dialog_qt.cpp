@@ -219,7 +219,6 @@ void QtVelloranDialog::BuildControls() {
   m_progress = static_cast<QProgressBar *>(controls_.at(IDC_PROGRESS));
   m_editLog = static_cast<QPlainTextEdit *>(controls_.at(IDC_EDIT_LOG));
   m_comboPort = combo(IDC_COMBO_PORT);
-  m_comboBaud = combo(IDC_COMBO_BAUD);
 
   connect(static_cast<QPushButton *>(controls_.at(IDC_BUTTON_OPEN)), &QPushButton::clicked, this,
           [this] { logic_.OnBnClickedOpen(); });

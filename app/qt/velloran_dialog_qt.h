@@ -76,7 +76,6 @@ class QtVelloranDialog final : public QDialog,
   QProgressBar *m_progress = nullptr;
   QPlainTextEdit *m_editLog = nullptr;
   QComboBox *m_comboPort = nullptr;
-  QComboBox *m_comboBaud = nullptr;
   std::string log_text_;  // the log box's text as written, "\r\n" line ends
   QPointer<QMessageBox> open_box_;
   MessageBoxPresenter presenter_;
