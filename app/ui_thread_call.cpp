@@ -9,14 +9,18 @@ struct UiThreadCall::Shared {
   std::mutex mutex;
   std::condition_variable changed;
   bool closing = false;
+  bool Closing() {
+    std::lock_guard lock(mutex);
+    return closing;
+  }
 };
 
 UiThreadCall::UiThreadCall(std::function<void(Task)> post, std::function<bool()> on_ui_thread)
     : post_(std::move(post)), on_ui_thread_(std::move(on_ui_thread)), shared_(std::make_shared<Shared>()) {}
 
 bool UiThreadCall::Run(Task task) {
+  if (Closing()) return false;
   if (on_ui_thread_()) {
-    if (Closing()) return false;
     task();
     return true;
   }
@@ -29,15 +33,8 @@ bool UiThreadCall::Run(Task task) {
   auto call = std::make_shared<Call>();
   call->task = std::move(task);
   std::shared_ptr<Shared> shared = shared_;
-  {
-    std::lock_guard lock(shared->mutex);
-    if (shared->closing) return false;
-  }
   post_([shared, call] {
-    {
-      std::lock_guard lock(shared->mutex);
-      if (shared->closing) return;
-    }
+    if (shared->Closing()) return;
     call->task();
     {
       std::lock_guard lock(shared->mutex);
@@ -58,9 +55,6 @@ void UiThreadCall::BeginClosing() {
   shared_->changed.notify_all();
 }
 
-bool UiThreadCall::Closing() const {
-  std::lock_guard lock(shared_->mutex);
-  return shared_->closing;
-}
+bool UiThreadCall::Closing() const { return shared_->Closing(); }
 
 }  // namespace velloran

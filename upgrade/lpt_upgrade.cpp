@@ -30,11 +30,6 @@ bool WriteControlFrame() {
          written == static_cast<DWORD>(g_nTxLen);
 }
 
-unsigned EndProcedure(unsigned result) {
-  g_bUpgrading = 0;
-  return result;
-}
-
 unsigned ClosePortAndEnd(unsigned result) {
   CloseLpt(g_hLpt);
   return EndProcedure(result);

@@ -42,11 +42,6 @@ bool EndControlStep(bool result) {
   return result;
 }
 
-unsigned EndProcedure(unsigned result) {
-  g_bUpgrading = 0;
-  return result;
-}
-
 }  // namespace
 
 bool ComExchange() {

@@ -13,24 +13,21 @@
 namespace velloran {
 namespace {
 
-uint8_t CommandOf(ControlStep step) {
-  switch (step) {
-    case ControlStep::kSwitchToBoot: return CMD_ENTER_BOOT;
-    case ControlStep::kCheckVersion: return CMD_VERSION;
-    case ControlStep::kEraseFlash: return CMD_ERASE;
-  }
-  return 0;
-}
+// What each control step sends and reports.
+struct StepRow {
+  uint8_t command;
+  int failureCode;  // the value of its failure lines once the printer has answered
+  StatusLine success;
+};
 
-// The value of a step's failure lines once the printer has answered.
-int FailureCode(ControlStep step) {
-  switch (step) {
-    case ControlStep::kSwitchToBoot: return 0;
-    case ControlStep::kCheckVersion: return 20;
-    case ControlStep::kEraseFlash: return 240;
-  }
-  return 0;
-}
+// In the order of ControlStep.
+constexpr StepRow kSteps[] = {
+    {CMD_ENTER_BOOT, 0, {StatusId::kBootEntered, 100}},
+    {CMD_VERSION, 20, {StatusId::kVersionMatch, 100}},
+    {CMD_ERASE, 240, {StatusId::kEraseDone, 300}},
+};
+
+const StepRow &RowOf(ControlStep step) { return kSteps[static_cast<size_t>(step)]; }
 
 void Send(const StatusLine &line) {
   if (line.id) SendUpgradeStatus(*line.id, line.code);
@@ -39,7 +36,7 @@ void Send(const StatusLine &line) {
 // refuseUnusableSize: the packet size of a successful boot switch is the one
 // the data frames will use.
 bool Report(ControlStep step, bool refuseUnusableSize) {
-  const ReplyOutcome outcome = JudgeReceivedReply(CommandOf(step));
+  const ReplyOutcome outcome = JudgeReceivedReply(RowOf(step).command);
   if (outcome == ReplyOutcome::kSuccess && step == ControlStep::kSwitchToBoot) {
     const uint32_t size = PacketSizeFromBootReply(g_RxFrame);
     const std::optional<StatusId> refusal = PacketSizeRefusal(size);
@@ -59,7 +56,7 @@ bool Report(ControlStep step, bool refuseUnusableSize) {
 }  // namespace
 
 StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome) {
-  const int code = FailureCode(step);
+  const int code = RowOf(step).failureCode;
   switch (outcome) {
     case ReplyOutcome::kNoReply: return {StatusId::kNoReplyEnd, 0};
     case ReplyOutcome::kCorrupt: return {StatusId::kReplyChecksumExit, code};
@@ -69,12 +66,7 @@ StatusLine ControlStepLine(ControlStep step, ReplyOutcome outcome) {
     case ReplyOutcome::kOtherFault: return {StatusId::kOtherFaultExit, code};
     case ReplyOutcome::kSuccess: break;
   }
-  switch (step) {
-    case ControlStep::kSwitchToBoot: return {StatusId::kBootEntered, 100};
-    case ControlStep::kCheckVersion: return {StatusId::kVersionMatch, 100};
-    case ControlStep::kEraseFlash: return {StatusId::kEraseDone, 300};
-  }
-  return {std::nullopt, 0};
+  return RowOf(step).success;
 }
 
 bool ReportControlStep(ControlStep step) { return Report(step, true); }
@@ -184,6 +176,11 @@ const LoadedImage *UpgradeImage(void *param, LoadedImage &own) {
   if (given != &loaded) return &given->image;
   own = std::move(loaded.image);
   return &own;
+}
+
+unsigned EndProcedure(unsigned result) {
+  g_bUpgrading = 0;
+  return result;
 }
 
 }  // namespace velloran

@@ -85,4 +85,7 @@ bool ReportFinish();
 // its cause and gives nullptr.
 const LoadedImage *UpgradeImage(void *param, LoadedImage &own);
 
+// Every way out of a procedure: clears g_bUpgrading and gives the result.
+unsigned EndProcedure(unsigned result);
+
 }  // namespace velloran

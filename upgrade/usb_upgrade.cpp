@@ -63,11 +63,6 @@ DWORD ReadSomething(uint8_t *buffer, DWORD length, DWORD t0) {
   }
 }
 
-unsigned EndProcedure(unsigned result) {
-  g_bUpgrading = 0;
-  return result;
-}
-
 }  // namespace
 
 void UsbExchange() {
