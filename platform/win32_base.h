@@ -33,15 +33,12 @@ typedef uint8_t BYTE;
 typedef uint16_t WORD;
 typedef int32_t LONG;
 typedef unsigned int UINT;
-typedef uint64_t ULONGLONG;
-typedef char CHAR;
 typedef wchar_t WCHAR;
 typedef void *HANDLE;
 typedef void *LPVOID;
 typedef const void *LPCVOID;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
-typedef WCHAR *LPWSTR;
 typedef const WCHAR *LPCWSTR;
 typedef DWORD *LPDWORD;
 typedef BYTE *LPBYTE;
@@ -70,7 +67,6 @@ typedef LONG_PTR LRESULT;
 
 // Wait results.
 #define WAIT_OBJECT_0 0x00000000u
-#define WAIT_ABANDONED 0x00000080u
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
 
@@ -82,9 +78,6 @@ typedef LONG_PTR LRESULT;
 #define ERROR_ACCESS_DENIED 5u
 #define ERROR_INVALID_HANDLE 6u
 #define ERROR_NOT_ENOUGH_MEMORY 8u
-#define ERROR_BAD_COMMAND 22u
-#define ERROR_WRITE_FAULT 29u
-#define ERROR_READ_FAULT 30u
 #define ERROR_GEN_FAILURE 31u
 #define ERROR_SHARING_VIOLATION 32u
 #define ERROR_NOT_SUPPORTED 50u
@@ -102,15 +95,9 @@ typedef LONG_PTR LRESULT;
 
 // Thread creation and priorities.
 #define CREATE_SUSPENDED 0x00000004u
-#define STILL_ACTIVE 259u
 #define THREAD_PRIORITY_IDLE (-15)
-#define THREAD_PRIORITY_LOWEST (-2)
-#define THREAD_PRIORITY_BELOW_NORMAL (-1)
-#define THREAD_PRIORITY_NORMAL 0
 #define THREAD_PRIORITY_ABOVE_NORMAL 1
-#define THREAD_PRIORITY_HIGHEST 2
 #define THREAD_PRIORITY_TIME_CRITICAL 15
-#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
 
 typedef struct _SECURITY_ATTRIBUTES {
   DWORD nLength;
@@ -131,7 +118,6 @@ void SetLastError(DWORD dwErrCode);
 // Time. GetTickCount counts milliseconds from an arbitrary start on a
 // monotonic clock and wraps after 49.7 days, as on Windows.
 DWORD GetTickCount();
-ULONGLONG GetTickCount64();
 void Sleep(DWORD dwMilliseconds);
 
 // Handles and waiting.
@@ -146,15 +132,13 @@ BOOL SetEvent(HANDLE hEvent);
 BOOL ResetEvent(HANDLE hEvent);
 
 // Threads. A thread handle is signalled when the thread's function has
-// returned (or called _endthreadex); its exit code is then the result.
+// returned (or called _endthreadex).
 UINT_PTR _beginthreadex(void *security, unsigned stack_size,
                         unsigned(__stdcall *start_address)(void *), void *arglist,
                         unsigned initflag, unsigned *thrdaddr);
 [[noreturn]] void _endthreadex(unsigned retval);
 DWORD ResumeThread(HANDLE hThread);
 BOOL SetThreadPriority(HANDLE hThread, int nPriority);
-int GetThreadPriority(HANDLE hThread);
-BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 DWORD GetCurrentThreadId();
 // A thread cannot be stopped safely from outside on POSIX: this fails with
 // ERROR_NOT_SUPPORTED for a thread that still runs (and succeeds for one

@@ -14,9 +14,6 @@
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
 #define GENERIC_ALL 0x10000000u
-#define FILE_SHARE_READ 0x00000001u
-#define FILE_SHARE_WRITE 0x00000002u
-#define FILE_SHARE_DELETE 0x00000004u
 #define CREATE_NEW 1u
 #define CREATE_ALWAYS 2u
 #define OPEN_EXISTING 3u
@@ -105,20 +102,8 @@ typedef struct _COMSTAT {
 } COMSTAT, *LPCOMSTAT;
 
 // Baud rates, parity, stop bits, DTR and RTS control.
-#define CBR_110 110u
-#define CBR_300 300u
-#define CBR_600 600u
-#define CBR_1200 1200u
-#define CBR_2400 2400u
-#define CBR_4800 4800u
-#define CBR_9600 9600u
 #define CBR_14400 14400u
 #define CBR_19200 19200u
-#define CBR_38400 38400u
-#define CBR_57600 57600u
-#define CBR_115200 115200u
-#define CBR_128000 128000u
-#define CBR_256000 256000u
 #define NOPARITY 0
 #define ODDPARITY 1
 #define EVENPARITY 2
@@ -127,10 +112,8 @@ typedef struct _COMSTAT {
 #define ONESTOPBIT 0
 #define ONE5STOPBITS 1
 #define TWOSTOPBITS 2
-#define DTR_CONTROL_DISABLE 0x00
 #define DTR_CONTROL_ENABLE 0x01
 #define DTR_CONTROL_HANDSHAKE 0x02
-#define RTS_CONTROL_DISABLE 0x00
 #define RTS_CONTROL_ENABLE 0x01
 #define RTS_CONTROL_HANDSHAKE 0x02
 #define RTS_CONTROL_TOGGLE 0x03
@@ -158,7 +141,6 @@ typedef struct _COMSTAT {
 #define CE_RXPARITY 0x0004u
 #define CE_FRAME 0x0008u
 #define CE_BREAK 0x0010u
-#define CE_TXFULL 0x0100u
 
 // GetCommModemStatus bits.
 #define MS_CTS_ON 0x0010u
@@ -222,7 +204,6 @@ BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
 // EV_RLSD and EV_RING need modem lines, EV_BREAK and EV_ERR a driver that
 // counts line errors; EV_RXFLAG never fires on Linux.
 BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
-BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask);
 BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped);
 
 #endif  // !_WIN32

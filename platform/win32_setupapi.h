@@ -40,7 +40,6 @@ typedef struct _GUID {
   uint16_t Data3;
   uint8_t Data4[8];
 } GUID;
-typedef const GUID *LPCGUID;
 
 // The published interface class of USB printers.
 inline constexpr GUID GUID_DEVINTERFACE_USBPRINT = {
@@ -48,10 +47,8 @@ inline constexpr GUID GUID_DEVINTERFACE_USBPRINT = {
 
 typedef void *HDEVINFO;
 
-#define DIGCF_DEFAULT 0x00000001u
 #define DIGCF_PRESENT 0x00000002u
 #define DIGCF_ALLCLASSES 0x00000004u
-#define DIGCF_PROFILE 0x00000008u
 #define DIGCF_DEVICEINTERFACE 0x00000010u
 
 #define SPINT_ACTIVE 0x00000001u

@@ -63,13 +63,11 @@ typedef struct WSAData {
 
 // Error codes (winerror.h values).
 #define WSAEINTR 10004
-#define WSAEBADF 10009
 #define WSAEACCES 10013
 #define WSAEFAULT 10014
 #define WSAEINVAL 10022
 #define WSAEMFILE 10024
 #define WSAEWOULDBLOCK 10035
-#define WSAEINPROGRESS 10036
 #define WSAEALREADY 10037
 #define WSAENOTSOCK 10038
 #define WSAEDESTADDRREQ 10039
@@ -96,7 +94,6 @@ typedef struct WSAData {
 #define WSAECONNREFUSED 10061
 #define WSAEHOSTDOWN 10064
 #define WSAEHOSTUNREACH 10065
-#define WSASYSNOTREADY 10091
 #define WSAVERNOTSUPPORTED 10092
 #define WSANOTINITIALISED 10093
 
@@ -117,13 +114,12 @@ int WSACleanup();
 // translated from errno (a non-blocking connect under way reads
 // WSAEWOULDBLOCK, as on Windows).
 int WSAGetLastError();
-void WSASetLastError(int iError);
 
 // Closes a socket; a descriptor that is no socket gives WSAENOTSOCK.
 int closesocket(SOCKET s);
 
-// FIONBIO (*argp nonzero: non-blocking), FIONREAD (bytes queued) and
-// SIOCATMARK on a socket; other commands fail with WSAEINVAL.
+// FIONBIO (*argp nonzero: non-blocking) on a socket; other commands fail
+// with WSAEINVAL.
 int ioctlsocket(SOCKET s, long cmd, u_long *argp);
 
 #endif  // !_WIN32

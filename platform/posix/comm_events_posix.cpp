@@ -1,4 +1,4 @@
-// SetCommMask, GetCommMask and WaitCommEvent.
+// SetCommMask and WaitCommEvent.
 //
 // As a serial driver does, the handle keeps a history of the events of its
 // mask that happened since the mask was set and were not yet reported. The
@@ -147,13 +147,6 @@ BOOL FileObject::SetMask(DWORD mask) {
   return TRUE;
 }
 
-BOOL FileObject::GetMask(LPDWORD mask) {
-  Lock lock(mutex_);
-  if (!Ready(true)) return FALSE;
-  *mask = mask_;
-  return TRUE;
-}
-
 BOOL FileObject::WaitEvent(LPDWORD mask, LPOVERLAPPED overlapped) {
   if (mask == nullptr || (overlapped_ && overlapped == nullptr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -184,10 +177,6 @@ using namespace velloran::platform;
 
 BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask) {
   return WithFile(hFile, hFile, [&](FileObject &file) { return file.SetMask(dwEvtMask); });
-}
-
-BOOL GetCommMask(HANDLE hFile, LPDWORD lpEvtMask) {
-  return WithFile(hFile, lpEvtMask, [&](FileObject &file) { return file.GetMask(lpEvtMask); });
 }
 
 BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped) {

@@ -79,7 +79,6 @@ class FileObject final : public KernelObject {
 
   // comm events (comm_events_posix.cpp)
   BOOL SetMask(DWORD mask);
-  BOOL GetMask(LPDWORD mask);
   BOOL WaitEvent(LPDWORD mask, LPOVERLAPPED overlapped);
 
   // purging and status (comm_status_posix.cpp)

@@ -5,6 +5,7 @@
 #include "file_object.h"
 #include "node_openers.h"
 #include "port_claims.h"
+#include "utf8_encoding.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -82,23 +83,9 @@ HANDLE FailOpen(int fd, DWORD error) {
 // characters.
 bool WideToUtf8(LPCWSTR wide, std::string *out) {
   for (; *wide != 0; ++wide) {
-    auto c = static_cast<uint32_t>(*wide);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    if (c < 0x80) {
-      out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    const auto c = static_cast<char32_t>(*wide);
+    if (!IsScalarValue(c)) return false;
+    AppendUtf8(c, *out);
   }
   return true;
 }

@@ -95,7 +95,6 @@ void SetLastError(DWORD dwErrCode) {
 }
 
 DWORD GetTickCount() { return static_cast<DWORD>(MonotonicMillis()); }
-ULONGLONG GetTickCount64() { return MonotonicMillis(); }
 
 void Sleep(DWORD dwMilliseconds) {
   if (dwMilliseconds == INFINITE) {  // sleeps for ever, as on Windows

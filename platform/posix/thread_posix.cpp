@@ -1,4 +1,4 @@
-// Threads with waitable handles, exit codes, start-suspended and priorities.
+// Threads with waitable handles, start-suspended and priorities.
 #include "kernel_object.h"
 
 #include <chrono>
@@ -47,17 +47,15 @@ class ThreadObject final : public KernelObject {
     return tid_;
   }
 
-  bool Finished(DWORD *exit_code) {
+  bool Finished() {
     std::lock_guard lock(mutex_);
-    if (exit_code) *exit_code = finished_ ? exit_code_ : STILL_ACTIVE;
     return finished_;
   }
 
-  void Finish(DWORD exit_code) {
+  void Finish() {
     {
       std::lock_guard lock(mutex_);
       finished_ = true;
-      exit_code_ = exit_code;
     }
     changed_.notify_all();
   }
@@ -66,7 +64,6 @@ class ThreadObject final : public KernelObject {
     std::lock_guard lock(mutex_);
     return tid_;
   }
-  int priority = THREAD_PRIORITY_NORMAL;
 
  private:
   std::mutex mutex_;
@@ -76,11 +73,7 @@ class ThreadObject final : public KernelObject {
   bool suspended_;
   pid_t tid_ = 0;
   bool finished_ = false;
-  DWORD exit_code_ = STILL_ACTIVE;
 };
-
-// The exit code that _endthreadex leaves for the unwinding thread.
-thread_local unsigned t_exit_code = 0;
 
 void ThreadObject::Run() {
   {
@@ -94,11 +87,11 @@ void ThreadObject::Run() {
   struct Finisher {
     ThreadObject *self;
     ~Finisher() {
-      self->Finish(t_exit_code);
+      self->Finish();
       self->Release();  // the running thread's reference
     }
   } finisher{this};
-  t_exit_code = start_(arg_);
+  start_(arg_);
 }
 
 void *ThreadMain(void *param) {
@@ -147,8 +140,7 @@ UINT_PTR _beginthreadex(void *, unsigned stack_size, unsigned(__stdcall *start_a
   return reinterpret_cast<UINT_PTR>(RegisterHandle(thread));
 }
 
-void _endthreadex(unsigned retval) {
-  t_exit_code = retval;
+void _endthreadex(unsigned) {
   pthread_exit(nullptr);  // unwinds the thread's frames, then the Finisher runs
 }
 
@@ -170,20 +162,6 @@ BOOL SetThreadPriority(HANDLE hThread, int nPriority) {
     SetLastError(errno == ESRCH ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  thread->priority = nPriority;
-  return TRUE;
-}
-
-int GetThreadPriority(HANDLE hThread) {
-  Ref<ThreadObject> thread = LookupHandleAs<ThreadObject>(hThread);
-  if (!thread) return THREAD_PRIORITY_ERROR_RETURN;
-  return thread->priority;
-}
-
-BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
-  Ref<ThreadObject> thread = LookupHandleAs<ThreadObject>(hThread);
-  if (!thread || lpExitCode == nullptr) return FALSE;
-  thread->Finished(lpExitCode);
   return TRUE;
 }
 
@@ -192,7 +170,7 @@ DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
 BOOL TerminateThread(HANDLE hThread, DWORD) {
   Ref<ThreadObject> thread = LookupHandleAs<ThreadObject>(hThread);
   if (!thread) return FALSE;
-  if (thread->Finished(nullptr)) return TRUE;
+  if (thread->Finished()) return TRUE;
   SetLastError(ERROR_NOT_SUPPORTED);
   return FALSE;
 }

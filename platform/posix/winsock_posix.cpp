@@ -15,8 +15,8 @@ constexpr WORD kHighestVersion = MAKEWORD(2, 2);
 std::mutex g_startup_mutex;
 unsigned g_startup_count = 0;
 
-// WSASetLastError leaves this in errno, so that a code set by this layer is
-// told apart from an errno left by a later BSD call.
+// A code set by this layer is left as this in errno, so that it is told
+// apart from an errno left by a later BSD call.
 constexpr int kErrnoHoldsWsaCode = 0x5753;
 thread_local int t_wsa_code = 0;
 
@@ -118,8 +118,6 @@ int WSAGetLastError() {
   return errno == kErrnoHoldsWsaCode ? t_wsa_code : WsaCodeForErrno(errno);
 }
 
-void WSASetLastError(int iError) { SetWsaError(iError); }
-
 int closesocket(SOCKET s) {
   if (!IsSocket(s)) return SOCKET_ERROR;
   // Linux releases the descriptor even when close is interrupted.
@@ -138,12 +136,6 @@ int ioctlsocket(SOCKET s, long cmd, u_long *argp) {
     if (flags < 0) return SOCKET_ERROR;
     flags = *argp ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
     return fcntl(s, F_SETFL, flags) == 0 ? 0 : SOCKET_ERROR;
-  }
-  if (cmd == static_cast<long>(FIONREAD) || cmd == static_cast<long>(SIOCATMARK)) {
-    int value = 0;
-    if (ioctl(s, static_cast<unsigned long>(cmd), &value) != 0) return SOCKET_ERROR;
-    *argp = static_cast<u_long>(value);
-    return 0;
   }
   SetWsaError(WSAEINVAL);
   return SOCKET_ERROR;
