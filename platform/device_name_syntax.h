@@ -3,6 +3,8 @@
 // decimal from 1 to 1024 without sign or leading zero.
 #pragma once
 
+#include <algorithm>
+#include <charconv>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -27,11 +29,8 @@ struct DeviceName {
 inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (Upper(text[i]) != Upper(prefix[i])) return false;
-  }
-  return true;
+  return text.size() >= prefix.size() &&
+         std::ranges::equal(text.substr(0, prefix.size()), prefix, {}, Upper, Upper);
 }
 
 inline bool HasDevicePrefix(std::string_view name) {
@@ -42,11 +41,9 @@ inline bool HasDevicePrefix(std::string_view name) {
 inline std::optional<unsigned> ParseNumber(std::string_view digits, unsigned limit) {
   if (digits.empty() || digits.size() > 5 || digits[0] == '0') return std::nullopt;
   unsigned value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (value > limit) return std::nullopt;
+  const char *end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, value);
+  if (error != std::errc() || stop != end || value > limit) return std::nullopt;
   return value;
 }
 

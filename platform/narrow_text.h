@@ -12,20 +12,29 @@
 
 namespace velloran::platform {
 
+#ifdef _WIN32
+// The code page of the narrow texts.
+inline constexpr UINT kNarrowCodePage = 936;
+
+// Text of one code page in another, by way of UTF-16.
+inline std::string Recoded(std::string_view text, UINT from, UINT to) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int wide_length = MultiByteToWideChar(from, 0, text.data(), size, nullptr, 0);
+  if (wide_length <= 0) return {};
+  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
+  MultiByteToWideChar(from, 0, text.data(), size, wide.data(), wide_length);
+  const int length = WideCharToMultiByte(to, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+  std::string recoded(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  WideCharToMultiByte(to, 0, wide.data(), wide_length, recoded.data(), length, nullptr, nullptr);
+  return recoded;
+}
+#endif
+
 // Bytes that are no text of the code page become U+FFFD.
 inline std::string NarrowTextToUtf8(std::string_view text) {
 #ifdef _WIN32
-  constexpr UINT kNarrowCodePage = 936;
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int wide_length = MultiByteToWideChar(kNarrowCodePage, 0, text.data(), size, nullptr, 0);
-  if (wide_length <= 0) return {};
-  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
-  MultiByteToWideChar(kNarrowCodePage, 0, text.data(), size, wide.data(), wide_length);
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, utf8.data(), length, nullptr, nullptr);
-  return utf8;
+  return Recoded(text, kNarrowCodePage, CP_UTF8);
 #else
   return std::string(text);
 #endif
@@ -48,17 +57,7 @@ inline size_t NarrowCharLength(std::string_view text, size_t at) {
 // UTF-8 (another process's JSON) back to a narrow text of the program.
 inline std::string Utf8ToNarrowText(std::string_view utf8) {
 #ifdef _WIN32
-  constexpr UINT kNarrowCodePage = 936;
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int wide_length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  if (wide_length <= 0) return {};
-  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), wide_length);
-  const int length = WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<size_t>(length > 0 ? length : 0), '\0');
-  WideCharToMultiByte(kNarrowCodePage, 0, wide.data(), wide_length, narrow.data(), length, nullptr, nullptr);
-  return narrow;
+  return Recoded(utf8, CP_UTF8, kNarrowCodePage);
 #else
   return std::string(utf8);
 #endif

@@ -87,18 +87,15 @@ class PosixChild : public ChildProcess {
 }  // namespace
 
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::vector<std::string> &args, std::string *error) {
-  int in[2], out[2], err[2];
+  int pipes[3][2];
+  auto &[in, out, err] = pipes;
   // Close-on-exec: no other child inherits these ends and keeps a pipe open.
-  if (pipe2(in, O_CLOEXEC) != 0) return *error = std::strerror(errno), nullptr;
-  if (pipe2(out, O_CLOEXEC) != 0) {
-    *error = std::strerror(errno);
-    close(in[0]), close(in[1]);
-    return nullptr;
-  }
-  if (pipe2(err, O_CLOEXEC) != 0) {
-    *error = std::strerror(errno);
-    close(in[0]), close(in[1]), close(out[0]), close(out[1]);
-    return nullptr;
+  for (int i = 0; i < 3; ++i) {
+    if (pipe2(pipes[i], O_CLOEXEC) != 0) {
+      *error = std::strerror(errno);
+      for (int j = 0; j < i; ++j) close(pipes[j][0]), close(pipes[j][1]);
+      return nullptr;
+    }
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

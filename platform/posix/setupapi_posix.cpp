@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
@@ -51,10 +52,9 @@ std::optional<std::string> ReadIdField(const fs::path &file) {
 std::optional<unsigned> UsblpIndex(const std::string &name) {
   if (name.size() < 3 || name.size() > 8 || name.compare(0, 2, "lp") != 0) return std::nullopt;
   unsigned index = 0;
-  for (size_t i = 2; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return std::nullopt;
-    index = index * 10 + static_cast<unsigned>(name[i] - '0');
-  }
+  const char *end = name.data() + name.size();
+  const auto [stop, error] = std::from_chars(name.data() + 2, end, index);
+  if (error != std::errc() || stop != end) return std::nullopt;
   return index;
 }
 
