@@ -93,9 +93,7 @@ int main(int argc, char **argv) {
   // tree is removed either.
   sigset_t signals;
   sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGHUP);
+  for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, stop);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 

@@ -26,10 +26,8 @@ void SetLine(HANDLE port, DWORD baud_rate) {
 
 template <class Name>
 HANDLE OpenCom(Name name, DWORD baud_rate) {
-  HANDLE port = OpenDeviceExclusive(name);
-  if (port == INVALID_HANDLE_VALUE) return port;
-  SetPortTimeouts(port, kComTimeouts);
-  SetLine(port, baud_rate);
+  HANDLE port = OpenDeviceExclusive(name, kComTimeouts);
+  if (port != INVALID_HANDLE_VALUE) SetLine(port, baud_rate);
   return port;
 }
 
@@ -41,10 +39,8 @@ HANDLE WINAPI OpenComW(LPCWSTR name, DWORD baud_rate) { return OpenCom(name, bau
 HANDLE WINAPI OpenComA(LPCSTR name, DWORD baud_rate) { return OpenCom(name, baud_rate); }
 
 int WINAPI WriteCom(HANDLE port, LPCVOID data, DWORD length, LPDWORD written) {
-  if (port == INVALID_HANDLE_VALUE) return 0;
   // Reply bytes not read yet are lost here, as callers of this pipe expect.
-  DiscardQueuedBytes(port);
-  return WriteToPort(port, data, length, written);
+  return PurgeAndWriteToPort(port, data, length, written);
 }
 
 }  // extern "C"

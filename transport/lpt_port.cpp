@@ -10,24 +10,15 @@ namespace {
 // does. The read values serve callers that read the handle with ReadCom.
 constexpr COMMTIMEOUTS kLptTimeouts = {0, 20, 20, 1, 2000};
 
-template <class Name>
-HANDLE OpenLpt(Name name) {
-  HANDLE port = OpenDeviceExclusive(name);
-  if (port != INVALID_HANDLE_VALUE) SetPortTimeouts(port, kLptTimeouts);
-  return port;
-}
-
 }  // namespace
 
 extern "C" {
 
-HANDLE WINAPI OpenLptW(LPCWSTR name) { return OpenLpt(name); }
-HANDLE WINAPI OpenLptA(LPCSTR name) { return OpenLpt(name); }
+HANDLE WINAPI OpenLptW(LPCWSTR name) { return OpenDeviceExclusive(name, kLptTimeouts); }
+HANDLE WINAPI OpenLptA(LPCSTR name) { return OpenDeviceExclusive(name, kLptTimeouts); }
 
 int WINAPI WriteLpt(HANDLE port, LPCVOID data, DWORD length, LPDWORD written) {
-  if (port == INVALID_HANDLE_VALUE) return 0;
-  DiscardQueuedBytes(port);
-  return WriteToPort(port, data, length, written);
+  return PurgeAndWriteToPort(port, data, length, written);
 }
 
 int WINAPI CloseLpt(HANDLE port) {

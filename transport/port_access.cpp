@@ -2,28 +2,39 @@
 #include "port_access.h"
 
 namespace velloran::transport {
+namespace {
 
-HANDLE OpenDeviceExclusive(LPCSTR name) {
-  if (!name) return INVALID_HANDLE_VALUE;
-  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-HANDLE OpenDeviceExclusive(LPCWSTR name) {
-  if (!name) return INVALID_HANDLE_VALUE;
-  return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-void SetPortTimeouts(HANDLE port, COMMTIMEOUTS timeouts) {
+HANDLE WithTimeouts(HANDLE port, COMMTIMEOUTS timeouts) {
+  if (port == INVALID_HANDLE_VALUE) return port;
   COMMTIMEOUTS previous{};
   GetCommTimeouts(port, &previous);
   SetCommTimeouts(port, &timeouts);
+  return port;
 }
 
-void DiscardQueuedBytes(HANDLE port) { PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR); }
+}  // namespace
+
+HANDLE OpenDeviceExclusive(LPCSTR name, COMMTIMEOUTS timeouts) {
+  if (!name) return INVALID_HANDLE_VALUE;
+  return WithTimeouts(
+      CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), timeouts);
+}
+
+HANDLE OpenDeviceExclusive(LPCWSTR name, COMMTIMEOUTS timeouts) {
+  if (!name) return INVALID_HANDLE_VALUE;
+  return WithTimeouts(
+      CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), timeouts);
+}
 
 int WriteToPort(HANDLE port, LPCVOID data, DWORD length, LPDWORD written) {
   if (port == INVALID_HANDLE_VALUE) return 0;
   return WriteFile(port, data, length, written, nullptr) ? 1 : 0;
+}
+
+int PurgeAndWriteToPort(HANDLE port, LPCVOID data, DWORD length, LPDWORD written) {
+  if (port == INVALID_HANDLE_VALUE) return 0;
+  PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR);
+  return WriteToPort(port, data, length, written);
 }
 
 }  // namespace velloran::transport

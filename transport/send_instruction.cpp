@@ -1,7 +1,8 @@
 // SendInstruction: one printer command over any of the four links.
 #include "corvalink.h"
-#include "port_access.h"
 #include "printer_command.h"
+
+#include <iterator>
 
 using namespace velloran::transport;
 
@@ -13,24 +14,17 @@ int WINAPI SendInstruction(DWORD link, HANDLE port, DWORD command, DWORD p1, DWO
   if (!bytes) return 0;
   // A command is sent only when all of it went out: a write that timed out
   // part-way succeeds as a call but left the printer with half a command.
-  DWORD written = 0;
-  switch (link) {
-    case kCorvalinkSerial:
-      return WriteCom(port, bytes->bytes, bytes->length, &written) && written == bytes->length;
-    case kCorvalinkParallel:
-      return WriteLpt(port, bytes->bytes, bytes->length, &written) && written == bytes->length;
-    case kCorvalinkUsb:
-      return WriteToPort(port, bytes->bytes, bytes->length, &written) && written == bytes->length;
-    case kCorvalinkNetwork: {
-      auto *slot = static_cast<SOCKET *>(port);
-      if (!slot) return 0;
-      int sent = send(*slot, reinterpret_cast<const char *>(bytes->bytes),
-                      static_cast<int>(bytes->length), MSG_NOSIGNAL);
-      return sent == static_cast<int>(bytes->length) ? 1 : 0;
-    }
-    default:
-      return 0;
+  if (link == kCorvalinkNetwork) {
+    const int length = static_cast<int>(bytes->length);
+    return WriteToNetPort(static_cast<SOCKET *>(port), reinterpret_cast<const char *>(bytes->bytes),
+                          length) == length;
   }
+  // By link code: the serial and parallel pipes discard what is queued first.
+  using Write = int(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD);
+  constexpr Write kWrites[] = {WriteCom, WriteLpt, WriteUsb};
+  DWORD written = 0;
+  return link < std::size(kWrites) && kWrites[link](port, bytes->bytes, bytes->length, &written) &&
+         written == bytes->length;
 }
 
 }  // extern "C"

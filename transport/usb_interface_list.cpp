@@ -1,6 +1,7 @@
 // The device-setup service's list of present USB printer interfaces.
 #include "usb_interface_list.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -37,9 +38,7 @@ bool SystemUsbInterfaceList::DevicePath(std::wstring *path) {
   const size_t capacity =
       (size - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / sizeof(WCHAR);
   const WCHAR *text = detail->DevicePath;  // runs on past the declared [1]
-  size_t length = 0;
-  while (length < capacity && text[length] != L'\0') ++length;
-  path->assign(text, length);
+  path->assign(text, std::find(text, text + capacity, L'\0'));
   return true;
 }
 

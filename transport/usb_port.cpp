@@ -29,9 +29,7 @@ HANDLE WINAPI OpenUsb(void) {
     std::optional<std::wstring> path =
         ChooseUsbPrinter(interfaces, velloran::platform::ProcessVariable(kUsbPrinterPinVariable));
     if (!path) return INVALID_HANDLE_VALUE;
-    HANDLE port = OpenDeviceExclusive(path->c_str());
-    if (port != INVALID_HANDLE_VALUE) SetPortTimeouts(port, kUsbTimeouts);
-    return port;
+    return OpenDeviceExclusive(path->c_str(), kUsbTimeouts);
   } catch (const std::bad_alloc &) {
     return INVALID_HANDLE_VALUE;
   }

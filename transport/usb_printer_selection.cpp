@@ -4,6 +4,7 @@
 #include "usb_device_strings.h"
 #include "win32_setupapi.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -22,11 +23,7 @@ constexpr size_t kVendorFieldLength = 8;
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
+  return std::ranges::equal(a, b, {}, AsciiLower, AsciiLower);
 }
 
 // The path in the thread's code page; nothing when it cannot be converted.
