@@ -181,7 +181,10 @@ std::optional<ModelReply> BootLoaderModel::HandleFrame(const std::vector<uint8_t
     std::ranges::copy_if(fault->splitPoints, std::back_inserter(reply.splitPoints),
                          [&](size_t point) { return point > 0 && point < reply.bytes.size(); });
     std::ranges::sort(reply.splitPoints);
-    reply.splitPoints.erase(std::ranges::unique(reply.splitPoints).begin(), reply.splitPoints.end());
+    // std::unique rather than the ranges one, whose subrange clang 14 cannot
+    // use with this standard library.
+    reply.splitPoints.erase(std::unique(reply.splitPoints.begin(), reply.splitPoints.end()),
+                            reply.splitPoints.end());
     reply.pieceGap = fault->pieceGap;
     reply.delay = fault->delay;
   }
