@@ -3,8 +3,9 @@
 // decimal from 1 to 1024 without sign or leading zero.
 #pragma once
 
+#include "decimal_digits.h"
+
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -40,10 +41,8 @@ inline bool HasDevicePrefix(std::string_view name) {
 // A decimal number without sign or leading zero, 1…limit.
 inline std::optional<unsigned> ParseNumber(std::string_view digits, unsigned limit) {
   if (digits.empty() || digits.size() > 5 || digits[0] == '0') return std::nullopt;
-  unsigned value = 0;
-  const char *end = digits.data() + digits.size();
-  const auto [stop, error] = std::from_chars(digits.data(), end, value);
-  if (error != std::errc() || stop != end || value > limit) return std::nullopt;
+  const std::optional<unsigned> value = DecimalDigitsValue(digits);
+  if (!value || *value > limit) return std::nullopt;
   return value;
 }
 

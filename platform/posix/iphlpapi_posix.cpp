@@ -146,8 +146,6 @@ int DeleteNeighbour(NetlinkRoute &netlink, int if_index, in_addr address, unsign
   }
 }
 
-unsigned SystemInterfaceIndex(const char *device) { return if_nametoindex(device); }
-
 }  // namespace
 
 std::vector<MIB_IPNETROW> ParseArpTable(std::istream &text, InterfaceIndexOf index_of) {
@@ -185,7 +183,7 @@ DWORD GetIpNetTable(PMIB_IPNETTABLE pIpNetTable, DWORD *pdwSize, BOOL bOrder) {
   std::optional<std::string> text = ReadSmallTextFile("/proc/net/arp");
   if (!text) return ERROR_NOT_SUPPORTED;
   std::istringstream lines(*text);
-  std::vector<MIB_IPNETROW> rows = ParseArpTable(lines, SystemInterfaceIndex);
+  std::vector<MIB_IPNETROW> rows = ParseArpTable(lines, if_nametoindex);
   if (rows.empty()) return ERROR_NO_DATA;
   if (bOrder) {
     std::stable_sort(rows.begin(), rows.end(), [](const MIB_IPNETROW &a, const MIB_IPNETROW &b) {

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -97,9 +98,7 @@ bool CanBePrinterPort(const struct stat &node, int fd) {
 }
 
 bool AnyRival(const std::vector<NodeHolder> &holders) {
-  for (const NodeHolder &holder : holders)
-    if (!holder.farEnd) return true;
-  return false;
+  return !std::ranges::all_of(holders, &NodeHolder::farEnd);
 }
 
 }  // namespace velloran::platform

@@ -41,14 +41,9 @@ PortClaim::PortClaim(const std::string &name) {
 PortClaim::~PortClaim() {
   if (handle_ == INVALID_HANDLE_VALUE) return;
   const Ref<FileObject> file = LookupFile(handle_);
-  {
+  if (file) {
     std::lock_guard lock(g_mutex);
-    for (auto it = g_claims.begin(); it != g_claims.end(); ++it) {
-      if (file && it->fd == file->fd()) {
-        g_claims.erase(it);
-        break;
-      }
-    }
+    std::erase_if(g_claims, [&](const Claimed &claim) { return claim.fd == file->fd(); });
   }
   CloseHandle(handle_);
 }

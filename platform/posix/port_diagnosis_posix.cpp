@@ -14,6 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -25,11 +26,8 @@ bool SessionHasGroup(gid_t group) {
   const int count = getgroups(0, nullptr);
   if (count <= 0) return false;
   std::vector<gid_t> groups(static_cast<size_t>(count));
-  const int got = getgroups(count, groups.data());
-  for (int i = 0; i < got; ++i) {
-    if (groups[static_cast<size_t>(i)] == group) return true;
-  }
-  return false;
+  groups.resize(static_cast<size_t>(std::max(getgroups(count, groups.data()), 0)));
+  return std::ranges::find(groups, group) != groups.end();
 }
 
 // The user is listed as a member of the group (or has it as primary group)

@@ -2,14 +2,13 @@
 // usblp class devices in sysfs.
 #include "win32_setupapi.h"
 
-#include "file_object.h"
+#include "decimal_digits.h"
 #include "kernel_object.h"
 #include "small_text_file.h"
 #include "usb_print_paths.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
@@ -41,21 +40,15 @@ std::optional<std::string> ReadIdField(const fs::path &file) {
   if (!content) return std::nullopt;
   std::string text = *content;
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-  if (text.size() != 4) return std::nullopt;
-  for (char c : text) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-  }
+  const auto hex = [](unsigned char c) { return std::isxdigit(c) != 0; };
+  if (text.size() != 4 || !std::ranges::all_of(text, hex)) return std::nullopt;
   return text;
 }
 
 // lpN -> N; nothing for other names.
 std::optional<unsigned> UsblpIndex(const std::string &name) {
   if (name.size() < 3 || name.size() > 8 || name.compare(0, 2, "lp") != 0) return std::nullopt;
-  unsigned index = 0;
-  const char *end = name.data() + name.size();
-  const auto [stop, error] = std::from_chars(name.data() + 2, end, index);
-  if (error != std::errc() || stop != end) return std::nullopt;
-  return index;
+  return DecimalDigitsValue(std::string_view(name).substr(2));
 }
 
 std::wstring Widen(const std::string &ascii) { return std::wstring(ascii.begin(), ascii.end()); }

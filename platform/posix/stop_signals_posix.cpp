@@ -35,9 +35,7 @@ StopSignal FromNumber(int number) {
 sigset_t WatchedSignals() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, number);
   return set;
 }
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "decimal_digits.h"
 #include "small_text_file.h"
 #include "usb_print_paths.h"
 
@@ -24,13 +25,8 @@ std::string FirstLine(const fs::path &file) {
 // A decimal number of at most six digits, else -1.
 int NumberIn(const fs::path &file) {
   const std::string text = FirstLine(file);
-  if (text.empty() || text.size() > 6) return -1;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+  const std::optional<unsigned> value = DecimalDigitsValue(text);
+  return value && text.size() <= 6 ? static_cast<int>(*value) : -1;
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Roots of the usblp tree and the device paths of USB printer interfaces.
 #include "usb_print_paths.h"
 
+#include "decimal_digits.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -18,13 +21,8 @@ std::string RootFromEnvironment(const char *variable, const char *fallback) {
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
+  const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  return std::ranges::equal(a, b, {}, lower, lower);
 }
 
 }  // namespace
@@ -62,12 +60,9 @@ std::optional<std::string> UsbPrintNodeFromDevicePath(std::string_view path) {
     return std::nullopt;
   std::string_view digits = interface.substr(2);
   if (digits.size() > 6) return std::nullopt;
-  unsigned index = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    index = index * 10 + static_cast<unsigned>(c - '0');
-  }
-  return UsbPrintNode(index);
+  const std::optional<unsigned> index = DecimalDigitsValue(digits);
+  if (!index) return std::nullopt;
+  return UsbPrintNode(*index);
 }
 
 }  // namespace velloran::platform
