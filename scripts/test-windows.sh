@@ -127,6 +127,9 @@ scripts/wine-run.sh --init
 [ -d "$VELLORAN_WINEPREFIX/dosdevices" ] || fail "the Wine prefix was not created"
 
 image=sim/sample/demo.upd
+# Each simulator's log exists before it starts: the loops below may read it
+# before the background process has opened it.
+: >"$work/sim.log"
 build/bin/velloran-sim serial --baud 19200 --image-out "$work/flashed.bin" --exit-after-finish \
   >"$work/sim.log" 2>&1 &
 sim_pid=$!
@@ -161,6 +164,7 @@ echo "flashed image equals $image"
 step "two serial printers at once under Wine (one worker process each)"
 pids=()
 for n in 7 8; do
+  : >"$work/sim$n.log"
   build/bin/velloran-sim serial --baud $((n == 7 ? 19200 : 9600)) --image-out "$work/flashed$n.bin" \
     --exit-after-finish >"$work/sim$n.log" 2>&1 &
   pids+=($!)

@@ -39,6 +39,9 @@ host_bad() { echo "host-check $1: FAILED $2"; host_failed=1; }
 start_sim() {
   local name=$1
   shift
+  # The log exists before the simulator starts: the loop below may read it
+  # before the background process has opened it.
+  : >"$work/$name.log"
   "$build/bin/velloran-sim" serial "$@" --image-out "$work/$name.flash" >"$work/$name.log" 2>&1 &
   pids+=($!)
 
