@@ -127,19 +127,12 @@ scripts/wine-run.sh --init
 [ -d "$VELLORAN_WINEPREFIX/dosdevices" ] || fail "the Wine prefix was not created"
 
 image=sim/sample/demo.upd
-# Each simulator's log exists before it starts: the loops below may read it
-# before the background process has opened it.
-: >"$work/sim.log"
 build/bin/velloran-sim serial --baud 19200 --image-out "$work/flashed.bin" --exit-after-finish \
   >"$work/sim.log" 2>&1 &
 sim_pid=$!
-node=""
-for _ in $(seq 100); do
-  node=$(sed -n 's/^listening: serial printer on \([^ ]*\) .*/\1/p' "$work/sim.log")
-  [ -n "$node" ] && break
-  sleep 0.1
-done
-[ -n "$node" ] || fail "the simulator did not start: $(cat "$work/sim.log")"
+listening='s/^listening: serial printer on \([^ ]*\) .*/\1/p'
+node=$(scripts/wait-for-line.sh "$work/sim.log" "$listening") ||
+  fail "the simulator did not start: $(cat "$work/sim.log")"
 ln -sf "$node" "$VELLORAN_WINEPREFIX/dosdevices/com7"
 echo "COM7 of the Wine prefix is $node"
 
@@ -164,20 +157,14 @@ echo "flashed image equals $image"
 step "two serial printers at once under Wine (one worker process each)"
 pids=()
 for n in 7 8; do
-  : >"$work/sim$n.log"
   build/bin/velloran-sim serial --baud $((n == 7 ? 19200 : 9600)) --image-out "$work/flashed$n.bin" \
     --exit-after-finish >"$work/sim$n.log" 2>&1 &
   pids+=($!)
 done
 sim_pid="${pids[*]}"
 for n in 7 8; do
-  node=""
-  for _ in $(seq 100); do
-    node=$(sed -n 's/^listening: serial printer on \([^ ]*\) .*/\1/p' "$work/sim$n.log")
-    [ -n "$node" ] && break
-    sleep 0.1
-  done
-  [ -n "$node" ] || fail "simulator $n did not start: $(cat "$work/sim$n.log")"
+  node=$(scripts/wait-for-line.sh "$work/sim$n.log" "$listening") ||
+    fail "simulator $n did not start: $(cat "$work/sim$n.log")"
   ln -sf "$node" "$VELLORAN_WINEPREFIX/dosdevices/com$n"
 done
 if ! timeout 300 scripts/wine-run.sh build-win64/bin/velloran-cli.exe upgrade --link serial --port COM7 \

@@ -7,7 +7,8 @@
 set -euo pipefail
 log=$1 expression=$2
 for _ in $(seq 100); do
-  found=$(sed -n "$expression" "$log" 2>/dev/null | head -n 1)
+  # The log may not exist yet: the program that writes it is starting.
+  found=$(sed -n "$expression" "$log" 2>/dev/null | head -n 1 || true)
   if [ -n "$found" ]; then
     echo "$found"
     exit 0

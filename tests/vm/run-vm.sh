@@ -39,17 +39,10 @@ host_bad() { echo "host-check $1: FAILED $2"; host_failed=1; }
 start_sim() {
   local name=$1
   shift
-  # The log exists before the simulator starts: the loop below may read it
-  # before the background process has opened it.
-  : >"$work/$name.log"
   "$build/bin/velloran-sim" serial "$@" --image-out "$work/$name.flash" >"$work/$name.log" 2>&1 &
   pids+=($!)
-
-  for _ in $(seq 100); do
-    pts=$(sed -n 's/^listening: serial printer on \([^ ]*\) .*/\1/p' "$work/$name.log")
-    [ -n "$pts" ] && return 0
-    sleep 0.1
-  done
+  pts=$("$source_dir/scripts/wait-for-line.sh" "$work/$name.log" 's/^listening: serial printer on \([^ ]*\) .*/\1/p') &&
+    return 0
   echo "run-vm: the simulated printer $name did not start" >&2
   cat "$work/$name.log" >&2
   exit 1
