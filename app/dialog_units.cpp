@@ -1,5 +1,7 @@
 #include "dialog_units.h"
 
+#include <algorithm>
+
 namespace velloran {
 namespace {
 
@@ -14,10 +16,7 @@ int MulDivRounded(int a, int b, int c) {
 
 // The average width is the alphabet's width over 26 letter pairs, rounded.
 DialogUnits::DialogUnits(int alphabet_width, int char_height)
-    : base_x_((alphabet_width / 26 + 1) / 2), base_y_(char_height) {
-  if (base_x_ < 1) base_x_ = 1;
-  if (base_y_ < 1) base_y_ = 1;
-}
+    : base_x_(std::max(1, (alphabet_width / 26 + 1) / 2)), base_y_(std::max(1, char_height)) {}
 
 int DialogUnits::ToPixelsX(int units) const { return MulDivRounded(units, base_x_, 4); }
 

@@ -21,6 +21,5 @@ void ResetExchange() {
   g_nPacketLen = 0;
   g_nRxLen = 0;
   g_nTxLen = 0;
-  g_VersionBytes[0] = 0;
-  g_VersionBytes[1] = 0;
+  std::memset(g_VersionBytes, 0, sizeof g_VersionBytes);
 }

@@ -38,12 +38,7 @@ struct FileCloser {
   void operator()(std::FILE *file) const { std::fclose(file); }
 };
 
-ImageLoadResult Failure(const LoadFailure &failure) {
-  ImageLoadResult result;
-  result.error = failure.line;
-  result.cause = failure.cause;
-  return result;
-}
+ImageLoadResult Failure(const LoadFailure &failure) { return {velloran::LoadedImage{}, failure.line, failure.cause}; }
 
 }  // namespace
 

@@ -146,8 +146,7 @@ UpgradeTime LptUpgradeTime(uint32_t fileSize) { return EndOf(LptSchedule(fileSiz
 UpgradeTime SerialDetectionTime(int ratePosition) {
   // The first detection ends with the line of the rate found.
   const std::vector<Milestone> schedule = SerialSchedule(0, kMaxPacketSize, ratePosition);
-  const auto found = std::find_if(schedule.begin(), schedule.end(),
-                                  [](const Milestone &m) { return m.status == S::kBaudFoundFormat; });
+  const auto found = std::ranges::find(schedule, S::kBaudFoundFormat, &Milestone::status);
   return {found->pausesMs, found->wireMs};
 }
 

@@ -10,12 +10,7 @@ namespace velloran {
 
 std::string Win32FilterString(const std::string &filter) {
   std::string result;
-  for (const FileFilterChoice &choice : ParseFileFilter(filter)) {
-    result += choice.name;
-    result.push_back('\0');
-    result += choice.pattern;
-    result.push_back('\0');
-  }
+  for (const FileFilterChoice &choice : ParseFileFilter(filter)) result += choice.name + '\0' + choice.pattern + '\0';
   result.push_back('\0');
   return result;
 }
