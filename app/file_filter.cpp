@@ -1,19 +1,20 @@
 #include "file_filter.h"
 
-#include <algorithm>
-
 namespace velloran {
 
 std::vector<FileFilterChoice> ParseFileFilter(std::string_view filter) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (start <= filter.size()) {
+    size_t bar = filter.find('|', start);
+    if (bar == std::string_view::npos) bar = filter.size();
+    parts.push_back(filter.substr(start, bar - start));
+    start = bar + 1;
+  }
   std::vector<FileFilterChoice> choices;
-  // An empty name is the "||" that ends the list.
-  while (!filter.empty() && filter.front() != '|') {
-    const size_t bar = filter.find('|');
-    if (bar == std::string_view::npos) break;  // a name without pattern
-    const std::string_view rest = filter.substr(bar + 1);
-    const std::string_view pattern = rest.substr(0, rest.find('|'));
-    choices.push_back({std::string(filter.substr(0, bar)), std::string(pattern)});
-    filter.remove_prefix(std::min(filter.size(), bar + pattern.size() + 2));
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].empty()) break;  // the "||" that ends the list
+    choices.push_back({std::string(parts[i]), std::string(parts[i + 1])});
   }
   return choices;
 }

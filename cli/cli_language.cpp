@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "decimal_digits.h"
 #include "printable_text.h"
 #include "progress_bar.h"
 
@@ -125,9 +126,9 @@ CLI::Validator Between(const std::string &option, unsigned low, unsigned high, L
   const std::string lowText = std::to_string(low), highText = std::to_string(high);
   return CLI::Validator(
       [=, &problem](std::string &value) -> std::string {
-        const bool digits = !value.empty() && value.size() <= highText.size() &&
-                            std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-        if (digits && std::stoul(value) >= low && std::stoul(value) <= high) return {};
+        const std::optional<unsigned> number =
+            value.size() <= highText.size() ? platform::DecimalDigitsValue(value) : std::nullopt;
+        if (number && *number >= low && *number <= high) return {};
         problem.message = CliMessage("usage_out_of_range", {{"option", option},
                                                             {"value", PrintableText(value)},
                                                             {"low", lowText},

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <string>
 
+#include "printer_state.h"
+
 namespace velloran::cli {
 namespace {
 
@@ -89,14 +91,8 @@ StopReport DescribeStop(StopSignal cause, UpgradeReach reach) {
     case StopSignal::kTerminate: report.reason = "terminated", by = "stopped_by_sigterm"; break;
   }
   report.exitStatus = platform::SignalExitStatus(cause);
-  const char *state = nullptr;
-  switch (reach) {
-    case UpgradeReach::kNothingSent: state = "stopped_nothing_sent"; break;
-    case UpgradeReach::kBootMode: state = "stopped_before_erase"; break;
-    case UpgradeReach::kFlash: state = "stopped_after_erase"; break;
-  }
   report.printerState = PrinterStateName(reach);
-  report.line = CliMessage(state, {{"cause", CliMessage(by)}});
+  report.line = PrinterStateMessage(reach, CliMessage(by));
   return report;
 }
 

@@ -22,6 +22,7 @@ const MessageRow kRows[] = {
      "printer powered and run the upgrade again.",
      "升级{cause}停止，擦除已经开始：打印机的闪存已被擦除或只写入了一部分。请保持打印机通电，并重新运行升级。"},
 };
+static_assert(std::size(kRows) == static_cast<size_t>(UpgradeReach::kFlash) + 1);
 
 }  // namespace
 

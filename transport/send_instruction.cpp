@@ -22,6 +22,7 @@ int WINAPI SendInstruction(DWORD link, HANDLE port, DWORD command, DWORD p1, DWO
   // By link code: the serial and parallel pipes discard what is queued first.
   using Write = int(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD);
   constexpr Write kWrites[] = {WriteCom, WriteLpt, WriteUsb};
+  static_assert(kCorvalinkSerial == 0 && kCorvalinkParallel == 1 && kCorvalinkUsb == 2);
   DWORD written = 0;
   return link < std::size(kWrites) && kWrites[link](port, bytes->bytes, bytes->length, &written) &&
          written == bytes->length;

@@ -44,6 +44,7 @@ const StatusTextRow *StatusRowWithId(std::string_view id) {
 const char *PhaseName(UpgradePhase phase) {
   // In the order of UpgradePhase.
   constexpr const char *kNames[] = {"prepare", "detect", "boot", "version", "erase", "data", "finish"};
+  static_assert(std::size(kNames) == static_cast<size_t>(UpgradePhase::kFinish) + 1);
   const auto index = static_cast<size_t>(phase);
   return index < std::size(kNames) ? kNames[index] : "?";
 }

@@ -2,6 +2,8 @@
 // serial procedures.
 #include "upgrade_steps.h"
 
+#include <iterator>
+
 #include "app_values.h"
 #include "exchange.h"
 #include "procedure_timing.h"
@@ -26,6 +28,7 @@ constexpr StepRow kSteps[] = {
     {CMD_VERSION, 20, {StatusId::kVersionMatch, 100}},
     {CMD_ERASE, 240, {StatusId::kEraseDone, 300}},
 };
+static_assert(std::size(kSteps) == static_cast<size_t>(ControlStep::kEraseFlash) + 1);
 
 const StepRow &RowOf(ControlStep step) { return kSteps[static_cast<size_t>(step)]; }
 
